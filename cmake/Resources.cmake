@@ -1,0 +1,21 @@
+# Builds the resource file: the silk icons named in resources/icons.txt come
+# from Debian's famfamfam-silk package; an icon we drew ourselves in
+# resources/icons/ takes precedence over the package's.
+set(SILK_DIR /usr/share/icons/silk/16x16 CACHE PATH "Folder of the 16-pixel silk icons")
+file(STRINGS ${CMAKE_SOURCE_DIR}/resources/icons.txt _icons)
+set(_qrc "<RCC>\n <qresource prefix=\"/icons\">\n")
+string(APPEND _qrc "  <file alias=\"Viziro_logo.png\">${CMAKE_SOURCE_DIR}/resources/Viziro_logo.png</file>\n")
+foreach(icon ${_icons})
+  if(EXISTS ${CMAKE_SOURCE_DIR}/resources/icons/${icon}.png)
+    set(_path ${CMAKE_SOURCE_DIR}/resources/icons/${icon}.png)
+  elseif(EXISTS ${SILK_DIR}/${icon}.png)
+    set(_path ${SILK_DIR}/${icon}.png)
+  else()
+    message(FATAL_ERROR "Icon ${icon}.png is missing: install the famfamfam-silk package")
+  endif()
+  string(APPEND _qrc "  <file alias=\"silk/${icon}.png\">${_path}</file>\n")
+endforeach()
+string(APPEND _qrc " </qresource>\n</RCC>\n")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/viziro_icons.qrc CONTENT "${_qrc}")
+set(CMAKE_AUTORCC ON)
+set(VIZIRO_QRC ${CMAKE_BINARY_DIR}/viziro_icons.qrc)

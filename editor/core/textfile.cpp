@@ -1,0 +1,183 @@
+#include "editor/core/textfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace ov {
+
+namespace {
+
+bool startsWith(const QByteArray &b, const char *prefix, int n)
+{
+    return b.size() >= n && memcmp(b.constData(), prefix, size_t(n)) == 0;
+}
+
+QString decodeWith(QStringConverter::Encoding enc, QByteArrayView bytes, bool *ok)
+{
+    QStringDecoder dec(enc, QStringConverter::Flag::Stateless);
+    QString s = dec.decode(bytes);
+    if (ok)
+        *ok = !dec.hasError();
+    return s;
+}
+
+} // namespace
+
+DecodedText decodeText(const QByteArray &bytes)
+{
+    DecodedText out;
+    QByteArrayView view(bytes);
+    if (startsWith(bytes, "\xEF\xBB\xBF", 3)) {
+        out.format.encoding = TextFormat::Utf8Bom;
+        out.text = decodeWith(QStringConverter::Utf8, view.sliced(3), nullptr);
+    } else if (startsWith(bytes, "\xFF\xFE", 2)) {
+        out.format.encoding = TextFormat::Utf16LE;
+        out.text = decodeWith(QStringConverter::Utf16LE, view.sliced(2), nullptr);
+    } else if (startsWith(bytes, "\xFE\xFF", 2)) {
+        out.format.encoding = TextFormat::Utf16BE;
+        out.text = decodeWith(QStringConverter::Utf16BE, view.sliced(2), nullptr);
+    } else {
+        bool ok = true;
+        out.text = decodeWith(QStringConverter::Utf8, view, &ok);
+        if (ok) {
+            out.format.encoding = TextFormat::Utf8;
+        } else {
+            out.format.encoding = TextFormat::Latin1;
+            out.text = QString::fromLatin1(bytes);
+        }
+    }
+
+    qsizetype crlf = 0, lf = 0;
+    bool hasCR = false;
+    const QChar *d = out.text.constData();
+    const qsizetype n = out.text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (d[i] == QLatin1Char('\n')) {
+            if (i > 0 && d[i - 1] == QLatin1Char('\r'))
+                ++crlf;
+            else
+                ++lf;
+        } else if (d[i] == QLatin1Char('\r')) {
+            hasCR = true;
+        }
+    }
+    out.format.lineEnding = crlf > lf ? TextFormat::CRLF : TextFormat::LF;
+    if (hasCR)
+        out.text.remove(QLatin1Char('\r'));
+    return out;
+}
+
+QByteArray encodeText(const QString &text, TextFormat *format)
+{
+    QString body = text;
+    if (format->lineEnding == TextFormat::CRLF)
+        body.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+
+    switch (format->encoding) {
+    case TextFormat::Latin1: {
+        for (QChar c : body) {
+            if (c.unicode() > 0xFF) {
+                format->encoding = TextFormat::Utf8;
+                return body.toUtf8();
+            }
+        }
+        return body.toLatin1();
+    }
+    case TextFormat::Utf8Bom:
+        return QByteArray("\xEF\xBB\xBF") + body.toUtf8();
+    case TextFormat::Utf16LE: {
+        QStringEncoder enc(QStringConverter::Utf16LE);
+        return QByteArray("\xFF\xFE") + QByteArray(enc.encode(body));
+    }
+    case TextFormat::Utf16BE: {
+        QStringEncoder enc(QStringConverter::Utf16BE);
+        return QByteArray("\xFE\xFF") + QByteArray(enc.encode(body));
+    }
+    case TextFormat::Utf8:
+        break;
+    }
+    return body.toUtf8();
+}
+
+QString expandTabs(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\t')))
+        return text;
+    QString out = text;
+    out.replace(QLatin1Char('\t'), QLatin1String("    "));
+    return out;
+}
+
+QString editorText(const QByteArray &bytes)
+{
+    return expandTabs(decodeText(bytes).text);
+}
+
+bool readFileBytes(const QString &path, QByteArray *bytes, QString *error)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir()) {
+        if (error)
+            *error = QStringLiteral("Is a directory");
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QString target = path;
+    QFileInfo info(path);
+    if (info.isSymLink()) {
+        // Write the file the link points at, so the link itself survives.
+        const QString resolved = info.symLinkTarget();
+        if (!resolved.isEmpty())
+            target = resolved;
+    }
+    const QFileInfo targetInfo(target);
+    const bool existed = targetInfo.exists();
+    const QFileDevice::Permissions perms = existed ? targetInfo.permissions() : QFileDevice::Permissions();
+    if (existed && !targetInfo.isWritable()) {
+        // A rename would replace a file the user may not write.
+        if (error)
+            *error = QStringLiteral("Permission denied");
+        return false;
+    }
+
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    if (existed)
+        QFile::setPermissions(target, perms);
+    return true;
+}
+
+} // namespace ov

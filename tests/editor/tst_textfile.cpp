@@ -1,0 +1,121 @@
+#include <QTest>
+#include <QTemporaryDir>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <csignal>
+
+#include "editor/core/textfile.h"
+#include "testutil.h"
+
+using namespace ov;
+
+class TextFileTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<int>("lineEnding");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ascii lf") << QByteArray("a\nb\n") << int(TextFormat::Utf8) << int(TextFormat::LF) << "a\nb\n";
+        QTest::newRow("no final newline") << QByteArray("a\nb") << int(TextFormat::Utf8) << int(TextFormat::LF) << "a\nb";
+        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << int(TextFormat::Utf8) << int(TextFormat::CRLF) << "a\nb\n";
+        QTest::newRow("utf8") << QByteArray("// \xc3\xa9t\xc3\xa9\n") << int(TextFormat::Utf8) << int(TextFormat::LF)
+                              << QString::fromUtf8("// \xc3\xa9t\xc3\xa9\n");
+        QTest::newRow("utf8 bom") << QByteArray("\xEF\xBB\xBFx\r\n") << int(TextFormat::Utf8Bom) << int(TextFormat::CRLF) << "x\n";
+        QTest::newRow("latin1") << QByteArray("caf\xe9\n") << int(TextFormat::Latin1) << int(TextFormat::LF)
+                                << QString::fromLatin1("caf\xe9\n");
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe\x01\x80", 5) << int(TextFormat::Latin1) << int(TextFormat::LF)
+                                << QString::fromLatin1(QByteArray("\x00\xff\xfe\x01\x80", 5));
+        QTest::newRow("utf16le bom") << QByteArray("\xFF\xFEh\0i\0\n\0", 8) << int(TextFormat::Utf16LE) << int(TextFormat::LF) << "hi\n";
+        QTest::newRow("utf16be bom") << QByteArray("\xFE\xFF\0h\0i", 6) << int(TextFormat::Utf16BE) << int(TextFormat::LF) << "hi";
+        QTest::newRow("tabs kept") << QByteArray("\tx") << int(TextFormat::Utf8) << int(TextFormat::LF) << "\tx";
+    }
+
+    void roundTrip()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, encoding);
+        QFETCH(int, lineEnding);
+        QFETCH(QString, text);
+        DecodedText d = decodeText(bytes);
+        QCOMPARE(int(d.format.encoding), encoding);
+        QCOMPARE(int(d.format.lineEnding), lineEnding);
+        QCOMPARE(d.text, text);
+        QCOMPARE(encodeText(d.text, &d.format), bytes);
+    }
+
+    // Mixed line ends become the majority style; lone CRs are dropped.
+    void mixedLineEnds()
+    {
+        DecodedText d = decodeText("a\r\nb\r\nc\nd\re");
+        QCOMPARE(d.text, QString("a\nb\nc\nde"));
+        QCOMPARE(int(d.format.lineEnding), int(TextFormat::CRLF));
+        QCOMPARE(encodeText(d.text, &d.format), QByteArray("a\r\nb\r\nc\r\nde"));
+        d = decodeText("a\nb\nc\r\n");
+        QCOMPARE(int(d.format.lineEnding), int(TextFormat::LF));
+    }
+
+    void latin1ThatCannotHoldTextBecomesUtf8()
+    {
+        TextFormat f;
+        f.encoding = TextFormat::Latin1;
+        const QString text = QString::fromUtf8("\xe2\x82\xac caf\xc3\xa9");
+        const QByteArray out = encodeText(text, &f);
+        QCOMPARE(int(f.encoding), int(TextFormat::Utf8));
+        QCOMPARE(out, text.toUtf8());
+    }
+
+    void editorTextExpandsTabsAndDropsCR()
+    {
+        QCOMPARE(editorText("\tif (x) {\r\n\t\ty();\r\n"), QString("    if (x) {\n        y();\n"));
+    }
+
+    void atomicWriteKeepsPermissionsAndLinks()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.php");
+        QVERIFY(ovtest::writeFile(path, "old"));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        QString error;
+        QVERIFY(writeFileAtomically(path, "new", &error));
+        QCOMPARE(ovtest::readFile(path), QByteArray("new"));
+        QVERIFY(QFileInfo(path).permissions() & QFileDevice::ExeOwner);
+
+        const QString link = dir.filePath("link.php");
+        QVERIFY(QFile::link(path, link));
+        QVERIFY(writeFileAtomically(link, "via link", &error));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(ovtest::readFile(path), QByteArray("via link"));
+    }
+
+    void failedWriteLeavesOldFile()
+    {
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(!writeFileAtomically(dir.filePath("missing/dir/a.php"), "x", &error));
+        QVERIFY(!error.isEmpty());
+
+        // A file-size limit makes the write fail part-way: the old bytes stay.
+        const QString path = dir.filePath("big.php");
+        QVERIFY(ovtest::writeFile(path, "old content"));
+        struct rlimit old;
+        getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit lim = old;
+        lim.rlim_cur = 1024;
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &lim);
+        const bool ok = writeFileAtomically(path, QByteArray(1 << 20, 'x'), &error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(!ok);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(ovtest::readFile(path), QByteArray("old content"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
+    }
+};
+
+QTEST_GUILESS_MAIN(TextFileTest)
+#include "tst_textfile.moc"
