@@ -1,0 +1,2 @@
+// Placeholder: the main window comes with the foundation work.
+#include "app/dodivez.h"

@@ -1,0 +1,7 @@
+#include "editor/sourceedit.h"
+
+namespace ov {
+
+SourceEdit::SourceEdit(QString, MainView *) : QPlainTextEdit(nullptr) {}
+
+} // namespace ov
