@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace ov {
+
+// Positions are offsets into the text an editor holds for the file
+// (editorText), so they can be used as cursor positions directly.
+struct PHPFunctionDefinition {
+    QString name;
+    QString declaration;          // "function" through the ")" closing the parameters
+    QStringList arguments;        // parameters with white space removed
+    int startPos = 0;             // the "f" of "function"
+    int endPos = -1;              // the "}" closing the body; -1 when unbalanced
+    QStringList localVariables;   // distinct "$name" tokens of the function
+    QStringList functionCalls;    // distinct known functions called in the body
+};
+
+struct PHPClassDefinition {
+    QString name;
+    QString declaration;
+    QStringList parents;
+    QHash<QString, PHPFunctionDefinition> methods;
+    QStringList members;
+    int startPos = 0;
+    int endPos = -1;
+};
+
+struct PHPFileDescription {
+    QString name;                 // absolute path; empty for "no description"
+    QDateTime time;               // modification time when analysed
+    QStringList includes;         // canonical paths, first occurrence order
+    QHash<QString, PHPFunctionDefinition> functions;
+    QHash<QString, PHPClassDefinition> classes;   // only ever read from a database
+    QStringList functionCalls;                     // likewise
+};
+
+using FileDescriptions = QHash<QString, PHPFileDescription>;
+
+// What is known about a project's PHP code. Lives on the GUI thread; an
+// analysis run works on a copy and hands its results back (AnalysisResult).
+// Names compare case-sensitively throughout.
+class CodeModel
+{
+public:
+    PHPFileDescription getPHPFileDescription(const QString &fileName) const;
+    void setPHPFileDescription(const QString &fileName, const PHPFileDescription &desc);
+    bool hasPHPFileDescription(const QString &fileName) const { return files.contains(fileName); }
+
+    // Element i of the definitions comes from element i of the files.
+    QList<PHPFunctionDefinition> findFunctionDefinitions(const QString &name) const;
+    QStringList findFunctionFiles(const QString &name) const;
+
+    bool isBuiltinFunction(const QString &name) const { return builtins.contains(name); }
+    bool isKnownFunction(const QString &name) const;
+    // Built-in names, then the project's names (a project function that
+    // shares a built-in's name is listed twice).
+    QStringList getAllFunctionNames() const;
+
+    const FileDescriptions &fileDescriptions() const { return files; }
+    const QSet<QString> &builtinFunctions() const { return builtins; }
+    const QStringList &projectFunctionNames() const { return projectNames; }
+
+    void setBuiltinFunctions(const QSet<QString> &names) { builtins = names; }
+    void setProjectFunctionNames(const QStringList &names);
+    // Loading a database appends without a duplicate check.
+    void appendProjectFunctionName(const QString &name);
+
+    // Forgets the project's descriptions and names; built-ins stay.
+    void clear();
+
+    // True after any change to the descriptions since markClean().
+    bool isDirty() const { return dirty; }
+    void markClean() { dirty = false; }
+
+private:
+    FileDescriptions files;
+    QSet<QString> builtins;
+    QStringList projectNames;
+    QSet<QString> projectNameSet;
+    bool dirty = false;
+};
+
+} // namespace ov

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <atomic>
+
+#include "analysis/core/codemodel.h"
+
+class QFileInfo;
+
+namespace ov {
+
+class PhpScanner;
+
+// Finds the functions, includes, variables and calls of PHP files with the
+// four patterns of PhpScanner and a bracket counter. It reads and updates
+// the descriptions it is given; a file whose description is not older than
+// the file on disk is not read again.
+//
+// Files are decoded exactly as the editor decodes them (editorText), so
+// positions are editor cursor positions.
+class PhpAnalyser
+{
+public:
+    // Bigger files are data, not code: they are skipped.
+    static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+
+    // `projectFolder` is the folder of the project file: include paths are
+    // tried against it first.
+    PhpAnalyser(const QString &projectFolder, const QSet<QString> &builtins, FileDescriptions *descriptions);
+
+    // Polled between files; when set, the operations return early.
+    void setStopFlag(const std::atomic<bool> *flag) { stopFlag = flag; }
+
+    // The names that make a call "known" besides the built-ins. The first
+    // pass of a run rebuilds them.
+    void setProjectFunctionNames(const QStringList &names);
+    const QStringList &projectFunctionNames() const { return projectNames; }
+    const QStringList &visitedFiles() const { return visited; }
+    // Empties the names and the visited files: the start of a run.
+    void startRun();
+
+    // First pass: the names of the functions defined in `fileName` and in
+    // the files it includes, each file once per run.
+    void collectFunctionNames(const QString &fileName);
+    // Second pass: (re)analyses `fileName` unless its description is
+    // current, analysing what it includes first.
+    void analysePHPFile(const QString &fileName);
+
+    PHPFunctionDefinition analyseFunction(const QString &text, int start) const;
+    bool isKnownFunction(const QString &name) const;
+
+    // The bracket at or after `from` and its partner; -1 for what is not
+    // found. Brackets in strings and comments count like any other.
+    static void findBracketPair(QStringView text, int from, bool parentheses, int &open, int &close);
+
+    // One prototype per line; the name before the first "(" is taken.
+    static QSet<QString> parseBuiltinList(const QByteArray &bytes);
+    // "builtin.list" beside the executable, else in the installed data
+    // folder; empty when neither can be read.
+    static QSet<QString> loadBuiltinFunctions();
+
+    // Files read from disk so far and the descriptions this analyser stored.
+    int filesRead() const { return int(readFiles.size()); }
+    const QSet<QString> &storedFiles() const { return stored; }
+
+private:
+    bool stopped() const { return stopFlag && stopFlag->load(std::memory_order_relaxed); }
+    bool isCurrent(const QString &fileName, const QFileInfo &info) const;
+    bool readText(const QString &fileName, const QFileInfo &info, QString *text);
+    QString resolveInclude(const QString &path, const QString &fileName) const;
+    QStringList includeTargets(const PhpScanner &scanner, const QString &fileName) const;
+    PHPFunctionDefinition analyseFunction(const PhpScanner &scanner, int start) const;
+    void analyseFunctions(const QString &text, PHPFileDescription *desc) const;
+    void addProjectName(const QString &name);
+
+    QString projectFolder;
+    QSet<QString> builtins;
+    FileDescriptions *descriptions;
+    const std::atomic<bool> *stopFlag = nullptr;
+
+    QStringList projectNames;
+    QSet<QString> projectNameSet;
+    QStringList visited;
+    QSet<QString> visitedSet;
+    QSet<QString> readFiles;
+    QSet<QString> stored;
+};
+
+} // namespace ov

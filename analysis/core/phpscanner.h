@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QChar>
+#include <QStringView>
+
+namespace ov {
+
+// The analyser's four patterns as single forward scans, so that a file's
+// analysis stays linear in its length. Each finder returns the first match
+// that starts at or after `from` and before `limit` (-1: the text's end),
+// with exactly the start and captures that these regular expressions give
+// with dot-matches-all, Unicode classes and, for the definition pattern,
+// every quantifier lazy:
+//   definition  \bfunction(\s)*((\w)+|(\w)+)(\s)*\(.*\)        capture 2
+//   variable    \$((\w)+)\b                                   capture 0
+//   call        \b((\w)+|(\w))(\s)*\(.*\)                      capture 1
+//   include     \b(include_once|include|require_once|require)\s+('|")(\S+)('|")
+// The ".*\)" tails only ask that some ")" follows the "(".
+class PhpScanner
+{
+public:
+    struct Match {
+        int pos = -1;        // start of the whole match
+        int capStart = 0;    // the capture the analyser uses
+        int capLength = 0;
+        bool found() const { return pos >= 0; }
+    };
+    struct IncludeMatch {
+        int pos = -1;
+        QChar openQuote;
+        QChar closeQuote;
+        int pathStart = 0;
+        int pathLength = 0;
+        bool found() const { return pos >= 0; }
+    };
+
+    explicit PhpScanner(QStringView text);
+
+    Match findFunction(int from, int limit = -1) const;
+    Match findVariable(int from, int limit = -1) const;
+    Match findCall(int from, int limit = -1) const;
+    IncludeMatch findInclude(int from, int limit = -1) const;
+
+    QStringView text() const { return s; }
+    QStringView captured(const Match &m) const { return s.mid(m.capStart, m.capLength); }
+
+    // \w and \s as the patterns see them (a surrogate pair is one character).
+    bool isWordAt(int i) const;
+    static bool isSpace(QChar c);
+
+private:
+    int bound(int limit) const { return limit < 0 || limit > n ? n : limit; }
+    int skipSpaces(int i) const;
+    int skipWord(int i) const;
+
+    QStringView s;
+    const QChar *d = nullptr;
+    int n = 0;
+    int lastClose = -1;   // the last ")" of the text
+};
+
+} // namespace ov

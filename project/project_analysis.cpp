@@ -1,0 +1,153 @@
+// The code-analysis side of the project tree: the code model, its
+// database and the background runs that keep it current.
+#include "project/project.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+
+#include "analysis/core/codedatabase.h"
+#include "analysis/core/phpanalyser.h"
+#include "analysis/fileparsingdialog.h"
+#include "app/dodivez.h"
+
+namespace ov {
+
+void Project::initAnalysis()
+{
+    // Owned by the tree so that destroying it stops a run and waits.
+    loadingThread = new ProjectLoadingThread(this);
+    fileParsingDialog = new FileParsingDialog(mainWindow);
+    model.setBuiltinFunctions(PhpAnalyser::loadBuiltinFunctions());
+    if (mainWindow) {
+        connect(loadingThread, SIGNAL(started()), mainWindow, SLOT(setStatusProgressShow()));
+        connect(loadingThread, SIGNAL(finished()), mainWindow, SLOT(setStatusProgressHide()));
+    }
+    connect(loadingThread, &QThread::finished, this, &Project::parsingFinished);
+}
+
+void Project::closeAnalysis()
+{
+    loadingThread->stopRun();
+    rerunRequested = false;
+    model.clear();
+}
+
+PHPFileDescription Project::getPHPFileDescription(QString fileName) const
+{
+    return model.getPHPFileDescription(fileName);
+}
+
+QList<PHPFunctionDefinition> Project::findFunctionDefinitions(QString name) const
+{
+    return model.findFunctionDefinitions(name);
+}
+
+QStringList Project::findFunctionFiles(QString name) const
+{
+    return model.findFunctionFiles(name);
+}
+
+bool Project::isBuiltinFunction(QString name) const
+{
+    return model.isBuiltinFunction(name);
+}
+
+bool Project::isKnownFunction(QString name) const
+{
+    return model.isKnownFunction(name);
+}
+
+QStringList Project::getAllFunctionNames() const
+{
+    return model.getAllFunctionNames();
+}
+
+void Project::setPHPFileDescription(QString fileName, PHPFileDescription desc)
+{
+    model.setPHPFileDescription(fileName, desc);
+}
+
+bool Project::saveCodeDB()
+{
+    codeDBError.clear();
+    if (!rootItem)
+        return true;
+    return CodeDatabase::write(CodeDatabase::fileNameFor(projectFileName), model.fileDescriptions(), &codeDBError);
+}
+
+void Project::loadCodeDB()
+{
+    if (!rootItem)
+        return;
+    const bool gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (gui)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    CodeDatabase::read(CodeDatabase::fileNameFor(projectFileName), &model);
+    if (gui)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+AnalysisJob Project::analysisJob() const
+{
+    AnalysisJob job;
+    const QStringList files = getProjectFiles();
+    job.files.reserve(files.size());
+    for (const QString &file : files)
+        job.files.append(QFileInfo(file).absoluteFilePath());
+    job.projectFolder = QFileInfo(projectFileName).absolutePath();
+    job.descriptions = model.fileDescriptions();
+    job.builtins = model.builtinFunctions();
+    return job;
+}
+
+void Project::startUpdating()
+{
+    if (!rootItem)
+        return;
+    if (loadingThread->isBusy()) {
+        rerunRequested = true;
+        return;
+    }
+    // A result nobody collected yet goes in first, so the run builds on it.
+    AnalysisResult pending;
+    if (loadingThread->takeResult(&pending))
+        applyAnalysisResult(pending, &model);
+    fileParsingDialog->setMessage(tr("Scanning..."));
+    loadingThread->startRun(analysisJob());
+}
+
+void Project::parsingStarted()
+{
+}
+
+void Project::parsingFinished()
+{
+    AnalysisResult result;
+    if (loadingThread->takeResult(&result))
+        applyAnalysisResult(result, &model);
+    if (mainWindow)
+        mainWindow->setFunctionNames(getAllFunctionNames());
+    emit projectUpdated();
+    if (rerunRequested && !loadingThread->isBusy()) {
+        rerunRequested = false;
+        startUpdating();
+    }
+}
+
+void Project::forceUpdatePHPFile(QString fileName)
+{
+    if (model.hasPHPFileDescription(fileName)) {
+        PHPFileDescription desc = model.getPHPFileDescription(fileName);
+        desc.time = QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::LocalTime);
+        model.setPHPFileDescription(fileName, desc);
+    }
+    FileDescriptions descriptions = model.fileDescriptions();
+    const QString folder = projectFileName.isEmpty() ? QString() : QFileInfo(projectFileName).absolutePath();
+    PhpAnalyser analyser(folder, model.builtinFunctions(), &descriptions);
+    analyser.setProjectFunctionNames(model.projectFunctionNames());
+    analyser.analysePHPFile(fileName);
+    for (const QString &file : analyser.storedFiles())
+        model.setPHPFileDescription(file, descriptions.value(file));
+}
+
+} // namespace ov
