@@ -29,6 +29,7 @@ void PhpAnalyser::startRun()
     projectNameSet.clear();
     visited.clear();
     visitedSet.clear();
+    checkedCurrent.clear();
 }
 
 void PhpAnalyser::addProjectName(const QString &name)
@@ -143,6 +144,7 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
         QStringList includes;
         int next = 0;
         PHPFileDescription desc;
+        bool current = false;   // only its includes are looked at
     };
     std::vector<Frame> stack;
     QSet<QString> chain;   // files being analysed further up: the cycle guard
@@ -151,8 +153,21 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
         if (stopped() || chain.contains(file))
             return;
         const QFileInfo info(file);
-        if (!info.exists() || isCurrent(file, info))
+        if (!info.exists())
             return;
+        if (isCurrent(file, info)) {
+            // A current file's includes may have changed on their own.
+            if (checkedCurrent.contains(file))
+                return;
+            checkedCurrent.insert(file);
+            Frame frame;
+            frame.current = true;
+            frame.desc.name = file;
+            frame.includes = descriptions->constFind(file)->includes;
+            chain.insert(file);
+            stack.push_back(std::move(frame));
+            return;
+        }
         // Taken before reading: a change made while we read is seen next time.
         const QDateTime time = info.lastModified();
         Frame frame;
@@ -171,14 +186,16 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
         if (stack[top].next < stack[top].includes.size()) {
             const QString include = stack[top].includes.at(stack[top].next++);
             enter(include);
-            if (!stack[top].desc.includes.contains(include))
+            if (!stack[top].current && !stack[top].desc.includes.contains(include))
                 stack[top].desc.includes.append(include);
             continue;
         }
         Frame &frame = stack[top];
-        analyseFunctions(frame.text, &frame.desc);
-        descriptions->insert(frame.desc.name, frame.desc);
-        stored.insert(frame.desc.name);
+        if (!frame.current) {
+            analyseFunctions(frame.text, &frame.desc);
+            descriptions->insert(frame.desc.name, frame.desc);
+            stored.insert(frame.desc.name);
+        }
         chain.remove(frame.desc.name);
         stack.pop_back();
     }

@@ -48,7 +48,9 @@ public:
     // the files it includes, each file once per run.
     void collectFunctionNames(const QString &fileName);
     // Second pass: (re)analyses `fileName` unless its description is
-    // current, analysing what it includes first.
+    // current, analysing what it includes first. The includes of a current
+    // file are followed too (once per run), so that a changed file reached
+    // only through includes is brought up to date.
     void analysePHPFile(const QString &fileName);
 
     PHPFunctionDefinition analyseFunction(const QString &text, int start) const;
@@ -87,6 +89,7 @@ private:
     QSet<QString> projectNameSet;
     QStringList visited;
     QSet<QString> visitedSet;
+    QSet<QString> checkedCurrent;
     QSet<QString> readFiles;
     QSet<QString> stored;
 };
