@@ -200,7 +200,12 @@ QByteArray CodeDatabase::serialize(const FileDescriptions &files)
     }
     w.writeEndElement();
     w.writeEndDocument();
-    out.append('\n');
+    buffer.close();
+    // The writer's formatting puts a line break before the doctype.
+    if (out.startsWith('\n'))
+        out.remove(0, 1);
+    while (out.endsWith("\n\n"))
+        out.chop(1);
     return out;
 }
 
