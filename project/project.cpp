@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMenu>
