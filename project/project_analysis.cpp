@@ -25,7 +25,7 @@ void Project::initAnalysis()
     connect(loadingThread, &QThread::finished, this, &Project::parsingFinished);
 }
 
-void Project::closeAnalysis()
+void Project::clearCodeModel()
 {
     loadingThread->stopRun();
     rerunRequested = false;
@@ -67,12 +67,11 @@ void Project::setPHPFileDescription(QString fileName, PHPFileDescription desc)
     model.setPHPFileDescription(fileName, desc);
 }
 
-bool Project::saveCodeDB()
+void Project::saveCodeDB()
 {
     codeDBError.clear();
-    if (!rootItem)
-        return true;
-    return CodeDatabase::write(CodeDatabase::fileNameFor(projectFileName), model.fileDescriptions(), &codeDBError);
+    if (rootItem)
+        CodeDatabase::write(CodeDatabase::fileNameFor(projectFileName), model.fileDescriptions(), &codeDBError);
 }
 
 void Project::loadCodeDB()
@@ -123,8 +122,10 @@ void Project::parsingStarted()
 void Project::parsingFinished()
 {
     AnalysisResult result;
-    if (loadingThread->takeResult(&result))
+    if (loadingThread->takeResult(&result)) {
         applyAnalysisResult(result, &model);
+        lastFilesRead = result.filesRead;
+    }
     if (mainWindow)
         mainWindow->setFunctionNames(getAllFunctionNames());
     emit projectUpdated();

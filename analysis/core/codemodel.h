@@ -7,38 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "analysis/core/phprecords.h"
+
 namespace ov {
-
-// Positions are offsets into the text an editor holds for the file
-// (editorText), so they can be used as cursor positions directly.
-struct PHPFunctionDefinition {
-    QString name;
-    QString declaration;          // "function" through the ")" closing the parameters
-    QStringList arguments;        // parameters with white space removed
-    int startPos = 0;             // the "f" of "function"
-    int endPos = -1;              // the "}" closing the body; -1 when unbalanced
-    QStringList localVariables;   // distinct "$name" tokens of the function
-    QStringList functionCalls;    // distinct known functions called in the body
-};
-
-struct PHPClassDefinition {
-    QString name;
-    QString declaration;
-    QStringList parents;
-    QHash<QString, PHPFunctionDefinition> methods;
-    QStringList members;
-    int startPos = 0;
-    int endPos = -1;
-};
-
-struct PHPFileDescription {
-    QString name;                 // absolute path; empty for "no description"
-    QDateTime time;               // modification time when analysed
-    QStringList includes;         // canonical paths, first occurrence order
-    QHash<QString, PHPFunctionDefinition> functions;
-    QHash<QString, PHPClassDefinition> classes;   // only ever read from a database
-    QStringList functionCalls;                     // likewise
-};
 
 using FileDescriptions = QHash<QString, PHPFileDescription>;
 

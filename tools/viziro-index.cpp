@@ -1,0 +1,86 @@
+// viziro-index PROJECT.vuzar
+// Brings a project's code database up to date without opening the editor:
+// loads the project file and its database, runs one analysis run as the
+// editor does and writes the database (never the project file).
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cstdio>
+
+#include "analysis/core/codedatabase.h"
+#include "analysis/core/phpanalyser.h"
+#include "analysis/core/projectloadingthread.h"
+#include "project/core/projectfile.h"
+
+using namespace ov;
+
+namespace {
+
+// The tree's files in tree order, as the editor's runs walk them.
+void collectFiles(const ProjectNode &node, QStringList *files)
+{
+    for (const ProjectNode &child : node.children) {
+        if (child.type == ProjectNode::File)
+            files->append(QFileInfo(child.path).absoluteFilePath());
+        collectFiles(child, files);
+    }
+}
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "viziro-index: %s\n", qPrintable(message));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-'))) {
+        std::fprintf(stderr, "usage: viziro-index PROJECT.vuzar\n"
+                             "Analyses the project's PHP files and writes its code database.\n");
+        return 2;
+    }
+    QElapsedTimer timer;
+    timer.start();
+
+    const QString projectFileName = QFileInfo(args.first()).absoluteFilePath();
+    ProjectFile project;
+    if (!project.read(projectFileName))
+        return fail(QStringLiteral("cannot load project file %1: %2").arg(projectFileName, project.errorString()));
+
+    CodeModel model;
+    model.setBuiltinFunctions(PhpAnalyser::loadBuiltinFunctions());
+    const QString database = CodeDatabase::fileNameFor(projectFileName);
+    CodeDatabase::read(database, &model);
+
+    AnalysisJob job;
+    collectFiles(project.root, &job.files);
+    job.projectFolder = QFileInfo(projectFileName).absolutePath();
+    job.descriptions = model.fileDescriptions();
+    job.builtins = model.builtinFunctions();
+
+    const qsizetype fileCount = job.files.size();
+    ProjectLoadingThread thread;
+    thread.startRun(job);
+    job = AnalysisJob();   // the run holds the only copy of the model now
+    thread.wait();
+    AnalysisResult result;
+    if (!thread.takeResult(&result))
+        return fail(QStringLiteral("the analysis did not complete"));
+    applyAnalysisResult(result, &model);
+
+    QString error;
+    if (!CodeDatabase::write(database, model.fileDescriptions(), &error))
+        return fail(QStringLiteral("cannot write code database %1: %2").arg(database, error));
+
+    qsizetype functions = 0;
+    for (const PHPFileDescription &d : model.fileDescriptions())
+        functions += d.functions.size();
+    std::printf("files=%lld read=%d functions=%lld ms=%lld\n", qlonglong(fileCount), result.filesRead,
+                qlonglong(functions), qlonglong(timer.elapsed()));
+    return 0;
+}
