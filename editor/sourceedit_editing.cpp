@@ -237,7 +237,7 @@ QList<int> SourceEdit::bookmarkLines() const
 
 void SourceEdit::bookmarksEdited()
 {
-    emit bookmarksChanged();
+    Q_EMIT bookmarksChanged();
     infoPanel->update();
     viewport()->update();
     syncBookmarks();
