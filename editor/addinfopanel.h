@@ -37,6 +37,8 @@ public:
 // painting and handles the clicks, since it knows the document's geometry.
 class AddInfoPanel : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit AddInfoPanel(SourceEdit *editor);
 
