@@ -8,6 +8,7 @@
 #include "app/dodivez.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
+#include "project/project.h"
 #include "search/findresults.h"
 #include "testutil.h"
 
@@ -102,6 +103,20 @@ class SearchCommandsTest : public QObject
         if (!QTest::qWaitFor([results] { return !results->isFilling(); }, 10000))
             qWarning("find all did not finish");
         return results;
+    }
+
+    // A project of the PHP files written into a fresh folder.
+    QString project(const QString &name, const QList<QPair<QString, QByteArray>> &files)
+    {
+        const QString folder = dir.filePath(name);
+        QDir().mkpath(folder);
+        for (const auto &[fileName, bytes] : files) {
+            if (!ovtest::writeFile(folder + u'/' + fileName, bytes))
+                qFatal("cannot write %s", qPrintable(fileName));
+        }
+        if (!window->project()->createProjectFromFolder(folder, name, {QStringLiteral("*.php")}))
+            qFatal("cannot make a project of %s", qPrintable(folder));
+        return folder;
     }
 
 private Q_SLOTS:
@@ -236,6 +251,53 @@ private Q_SLOTS:
         QCOMPARE(treeTexts(first), QStringList({b + " (entries 1)", "  w2.php (1): nothing"}));
         findAll(1, "", 0);
         QCOMPARE(first->topLevelItemCount(), 0);
+    }
+
+    // Files that are not open are read as the editor reads them (tabs as
+    // four spaces, no carriage returns) and opened at their hit; deleted
+    // files are passed over silently.
+    void projectFilesThatAreNotOpen()
+    {
+        const QString folder = project("site", {{"p1.php", "nothing\r\n"},
+                                                {"p2.php", "<?php\r\n\t\tif ($a) foo();\r\n"},
+                                                {"p3.php", "foo"}});
+        QStringList files = window->project()->getProjectFiles();
+        QCOMPARE(files.size(), 3);
+        QVERIFY(QFile::remove(folder + "/p1.php"));
+
+        FindResults *results = findAll(2, "foo", 0);
+        QCOMPARE(treeTexts(results), QStringList({folder + "/p2.php (entries 1)", "  p2.php (2):         if ($a) foo();",
+                                                  folder + "/p3.php (entries 1)", "  p3.php (1): foo"}));
+        QCOMPARE(window->mainView()->count(), 0);
+        results->_itemDoubleClicked(results->topLevelItem(0)->child(0), 0);
+        QCOMPARE(describe({selection()}), describe({{folder + "/p2.php", 22, 25}}));
+        window->mainView()->closeAll();
+
+        window->findNext("FOO", false, false, 2);
+        QCOMPARE(describe({selection()}), describe({{folder + "/p2.php", 22, 25}}));
+        QCOMPARE(window->mainView()->count(), 1);
+        window->setFindNReplaceStartPosition(25);
+        window->findNext("FOO", false, false, 2);
+        QCOMPARE(describe({selection()}), describe({{folder + "/p3.php", 0, 3}}));
+        QVERIFY(Dialogs::calls().isEmpty());
+    }
+
+    // Only the files with hits are opened, left modified, the last one current.
+    void replaceAllOverTheProject()
+    {
+        const QString folder = project("rep", {{"a.php", "$foo = foo();"},
+                                               {"b.php", "nothing"},
+                                               {"c.php", "foo\n\tfoo foo\nFOO foo"}});
+        window->replaceAll("foo", "bar", false, true, 2);
+        QCOMPARE(Dialogs::lastCall().text, QStringLiteral("7 occurrence(s) replaced."));
+        MainView *view = window->mainView();
+        QCOMPARE(view->count(), 2);
+        QVERIFY(!view->getSource(folder + "/b.php"));
+        QCOMPARE(view->getSource(folder + "/a.php")->toPlainText(), QStringLiteral("$bar = bar();"));
+        QCOMPARE(view->getSource(folder + "/c.php")->toPlainText(), QStringLiteral("bar\n    bar bar\nbar bar"));
+        QVERIFY(view->getSource(folder + "/a.php")->isDirty());
+        QCOMPARE(view->getCurrentSource(), view->getSource(folder + "/c.php"));
+        QCOMPARE(ovtest::readFile(folder + "/a.php"), QByteArray("$foo = foo();"));
     }
 
     void fastSearchBox()
