@@ -36,13 +36,14 @@ QVector<Case> readCases()
     return cases;
 }
 
-// The kind of every character of a block, read back from the layout.
+// The kind of every character of a block, read back from the layout. Line
+// and block comments share one look, so both read as block comments.
 QString mask(const QTextBlock &block, const PHPSyntaxHighlighter &h)
 {
     QString m(block.length() - 1, '.');
     for (const QTextLayout::FormatRange &r : block.layout()->formats()) {
         char kind = '?';
-        for (int k = 1; k < int(sizeof kinds) - 1; ++k)
+        for (int k = int(sizeof kinds) - 2; k >= 1 && kind == '?'; --k)
             if (r.format == h.formatFor(PhpFormat(k)))
                 kind = kinds[k];
         for (int i = r.start; i < r.start + r.length && i < m.size(); ++i)
@@ -62,11 +63,45 @@ QStringList describe(QTextDocument &doc, const PHPSyntaxHighlighter &h)
     return out;
 }
 
+// The engine alone, line by line: the golden table's own form.
+QStringList engineDescribe(const QStringList &lines)
+{
+    QStringList out;
+    int state = -1;
+    QVector<PhpFormat> formats;
+    for (const QString &line : lines) {
+        state = PhpHighlightEngine::highlightLine(line, state, &formats);
+        QString m;
+        for (PhpFormat f : formats)
+            m += QLatin1Char(kinds[int(f)]);
+        out << "> " + line << "= " + m + ' ' + QString::number(state);
+    }
+    return out;
+}
+
+QStringList foldComments(QStringList described)
+{
+    for (QString &line : described)
+        if (line.startsWith("= "))
+            line.replace('C', 'B');
+    return described;
+}
+
+// Attaching highlights on the next pass of the event loop, as in the editor.
+// A document reports edits only once it has a layout, as an editor's has.
+void attach(PHPSyntaxHighlighter &h, QTextDocument *doc)
+{
+    doc->documentLayout();
+    h.setDocument(doc);
+    QCoreApplication::processEvents();
+}
+
 QStringList highlighted(const QStringList &lines)
 {
     QTextDocument doc;
     doc.setPlainText(lines.join('\n'));
-    PHPSyntaxHighlighter h(&doc);
+    PHPSyntaxHighlighter h;
+    attach(h, &doc);
     return describe(doc, h);
 }
 
@@ -121,16 +156,19 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, lines);
         QFETCH(QStringList, expected);
+        QCOMPARE(engineDescribe(lines), expected);
+        expected = foldComments(expected);
         QTextDocument doc;
         doc.setPlainText(lines.join('\n'));
-        PHPSyntaxHighlighter h(&doc);
+        PHPSyntaxHighlighter h;
+        attach(h, &doc);
         QCOMPARE(describe(doc, h), expected);
         h.rehighlight();
         QCOMPARE(describe(doc, h), expected);
         QTextDocument other;
         other.setPlainText("<?php /* elsewhere");
-        h.setDocument(&other);
-        h.setDocument(&doc);
+        attach(h, &other);
+        attach(h, &doc);
         QCOMPARE(describe(doc, h), expected);
     }
 
@@ -142,7 +180,7 @@ private Q_SLOTS:
                         "# \"= kinds state\" with . plain, T tag, K keyword, V variable,",
                         "# C line comment, B block comment, S string."};
         for (const Case &c : readCases())
-            out << "## " + c.name << highlighted(c.lines) << QString();
+            out << "## " + c.name << engineDescribe(c.lines) << QString();
         QVERIFY(ovtest::writeFile(VIZIRO_TEST_DATA "/highlight.golden", out.join('\n').toUtf8()));
     }
 
@@ -157,7 +195,8 @@ private Q_SLOTS:
                 lines << randomPhpLine(rng);
             QTextDocument doc;
             doc.setPlainText(lines.join('\n'));
-            PHPSyntaxHighlighter h(&doc);
+            PHPSyntaxHighlighter h;
+            attach(h, &doc);
             for (int step = 0; step < 25; ++step) {
                 QTextCursor c(&doc);
                 const int len = doc.characterCount() - 1;
@@ -182,7 +221,8 @@ private Q_SLOTS:
     {
         QTextDocument doc;
         doc.setPlainText("<?php\necho $a;\necho $b;\n<?php echo $c;");
-        PHPSyntaxHighlighter h(&doc);
+        PHPSyntaxHighlighter h;
+        attach(h, &doc);
         QTextCursor c(&doc);
         c.setPosition(5, QTextCursor::KeepAnchor);
         c.removeSelectedText();
