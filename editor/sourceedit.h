@@ -17,6 +17,7 @@ namespace ov {
 
 class AddInfoPanel;
 class DODIvez;
+class ScopeFinder;
 class MainView;
 class Project;
 
@@ -155,6 +156,10 @@ private:
 
     TextFormat format;
     bool loaded = false;
+
+    // Bracket index behind the scope marks (sourceedit_scope.cpp).
+    ScopeFinder *scopeFinder = nullptr;
+    ScopeFinder *scopeIndex();
 };
 
 } // namespace ov

@@ -48,6 +48,8 @@ public:
     explicit ScopeFinder(QTextDocument *document, QObject *parent = nullptr);
     ~ScopeFinder() override;
 
+    QTextDocument *document() const { return doc; }
+
     int find(int pos, int &scopeStart, int &scopeEnd, int scopeType);
     // All four types, then ScopeSearch::innermost.
     int findInnermost(int pos, int &scopeStart, int &scopeEnd, int &scopeType);

@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QTemporaryDir>
 #include <QDirIterator>
 #include <QRandomGenerator>
 #include <QTest>
@@ -7,6 +8,7 @@
 
 #include "editor/core/scopefinder.h"
 #include "editor/core/textfile.h"
+#include "editor/sourceedit.h"
 #include "testutil.h"
 
 using namespace ov;
@@ -97,6 +99,19 @@ void randomEdit(QTextDocument &doc, QRandomGenerator &rng)
     }
 }
 
+// What a scope mark shows: the character it selects ("" when empty, at
+// `where`), its foreground and background.
+QString describe(const QTextEdit::ExtraSelection &sel)
+{
+    const QTextCursor &c = sel.cursor;
+    const QString where = c.hasSelection() ? QString("char %1").arg(c.selectionStart())
+                                           : QString("empty %1").arg(c.position());
+    QString colours = sel.format.foreground().color().name();
+    if (c.hasSelection())
+        colours += " on " + sel.format.background().color().name();
+    return where + ' ' + colours;
+}
+
 } // namespace
 
 class ScopeTest : public QObject
@@ -184,6 +199,76 @@ private Q_SLOTS:
         int s, e, t;
         QCOMPARE(finder.findInnermost(pos, s, e, t), result);
         QCOMPARE(QList<int>({t, s, e}), QList<int>({type, start, end}));
+    }
+
+    void editorMarks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        const QString red = QColor(Qt::darkRed).name(), black = QColor(Qt::black).name();
+        const QString gray = QColor(Qt::lightGray).name(), yellow = QColor(Qt::yellow).name();
+        QTest::newRow("pair") << "if (foo(a@, b)) {}" << "char 7 " + red + " on " + gray << "char 12 " + red + " on " + gray;
+        QTest::newRow("arrow closes before the brace") << "{@ $a->b(); }" << "empty 1 " + black
+                                                       << "char 5 " + red + " on " + yellow;
+        QTest::newRow("lone opener") << "x { a @b" << "char 2 " + red + " on " + yellow << "empty 6 " + black;
+        QTest::newRow("no bracket") << "a @b" << "empty 2 " + black << "empty 2 " + black;
+    }
+
+    // The marks after the cursor moves there, as the user sees them.
+    void editorMarks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        const int pos = cursorOf(text);
+        QTemporaryDir dir;
+        QVERIFY(ovtest::writeFile(dir.filePath("a.php"), text.toUtf8()));
+        SourceEdit editor(dir.filePath("a.php"), nullptr);
+        QTextCursor c = editor.textCursor();
+        c.setPosition(pos);
+        editor.setTextCursor(c);
+        QTextEdit::ExtraSelection s, e;
+        editor.getScope(s, e);
+        QCOMPARE(describe(s), start);
+        QCOMPARE(describe(e), end);
+        QCOMPARE(s.format.fontWeight(), int(QFont::Black));
+        const QList<QTextEdit::ExtraSelection> shown = editor.extraSelections();
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(describe(shown[1]), start);
+        QCOMPARE(describe(shown[2]), end);
+
+        // At either end of the text the marks stay as they were.
+        c.setPosition(0);
+        editor.setTextCursor(c);
+        editor.getScope(s, e);
+        QCOMPARE(describe(s), start);
+        c.movePosition(QTextCursor::End);
+        editor.setTextCursor(c);
+        editor.getScope(s, e);
+        QCOMPARE(describe(e), end);
+    }
+
+    // Typing keeps the marks right: the index follows the edits.
+    void editorMarksFollowEdits()
+    {
+        QTemporaryDir dir;
+        QVERIFY(ovtest::writeFile(dir.filePath("a.php"), "<?php\nfunction f() {\n    g();\n}\n"));
+        SourceEdit editor(dir.filePath("a.php"), nullptr);
+        QTextCursor c = editor.textCursor();
+        c.setPosition(27);   // between "g(" and ")"
+        editor.setTextCursor(c);
+        editor.insertPlainText("[x");
+        int s, e, t;
+        QCOMPARE(editor.findScopeTypeForCursor(editor.textCursor().position(), s, e, t), int(ScopeNoEnd));
+        QCOMPARE(QList<int>({t, s}), QList<int>({2, 27}));
+        editor.insertPlainText("]");
+        QCOMPARE(editor.findScopeForCursor(28, s, e, 1), int(ScopeFound));
+        QCOMPARE(QList<int>({s, e}), QList<int>({26, 30}));
+        while (editor.document()->isUndoAvailable())
+            editor.undo();
+        QCOMPARE(editor.findScopeTypeForCursor(27, s, e, t), int(ScopeFound));
+        QCOMPARE(QList<int>({t, s, e}), QList<int>({1, 26, 27}));
     }
 
     // Generated text under random edits: small and large inserts, long
