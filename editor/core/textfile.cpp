@@ -17,7 +17,8 @@ bool startsWith(const QByteArray &b, const char *prefix, int n)
 
 QString decodeWith(QStringConverter::Encoding enc, QByteArrayView bytes, bool *ok)
 {
-    QStringDecoder dec(enc, QStringConverter::Flag::Stateless);
+    // The mark, if any, was taken off by the caller: a second one is text.
+    QStringDecoder dec(enc, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     QString s = dec.decode(bytes);
     if (ok)
         *ok = !dec.hasError();
@@ -30,24 +31,27 @@ DecodedText decodeText(const QByteArray &bytes)
 {
     DecodedText out;
     QByteArrayView view(bytes);
+    bool ok = false;
+    // A byte-order mark whose text does not decode cleanly is no mark: such
+    // bytes are kept as Latin-1 so that saving writes them back unchanged.
     if (startsWith(bytes, "\xEF\xBB\xBF", 3)) {
         out.format.encoding = TextFormat::Utf8Bom;
-        out.text = decodeWith(QStringConverter::Utf8, view.sliced(3), nullptr);
+        out.text = decodeWith(QStringConverter::Utf8, view.sliced(3), &ok);
     } else if (startsWith(bytes, "\xFF\xFE", 2)) {
         out.format.encoding = TextFormat::Utf16LE;
-        out.text = decodeWith(QStringConverter::Utf16LE, view.sliced(2), nullptr);
+        out.text = decodeWith(QStringConverter::Utf16LE, view.sliced(2), &ok);
+        ok = ok && bytes.size() % 2 == 0;
     } else if (startsWith(bytes, "\xFE\xFF", 2)) {
         out.format.encoding = TextFormat::Utf16BE;
-        out.text = decodeWith(QStringConverter::Utf16BE, view.sliced(2), nullptr);
+        out.text = decodeWith(QStringConverter::Utf16BE, view.sliced(2), &ok);
+        ok = ok && bytes.size() % 2 == 0;
     } else {
-        bool ok = true;
+        out.format.encoding = TextFormat::Utf8;
         out.text = decodeWith(QStringConverter::Utf8, view, &ok);
-        if (ok) {
-            out.format.encoding = TextFormat::Utf8;
-        } else {
-            out.format.encoding = TextFormat::Latin1;
-            out.text = QString::fromLatin1(bytes);
-        }
+    }
+    if (!ok) {
+        out.format.encoding = TextFormat::Latin1;
+        out.text = QString::fromLatin1(bytes);
     }
 
     qsizetype crlf = 0, lf = 0;
@@ -65,8 +69,15 @@ DecodedText decodeText(const QByteArray &bytes)
         }
     }
     out.format.lineEnding = crlf > lf ? TextFormat::CRLF : TextFormat::LF;
-    if (hasCR)
+    if (hasCR) {
         out.text.remove(QLatin1Char('\r'));
+        // A mark that only carriage returns kept from the start is the file's
+        // mark: written without it, the text would read back one character short.
+        if (out.format.encoding == TextFormat::Utf8 && out.text.startsWith(QChar(0xFEFF))) {
+            out.format.encoding = TextFormat::Utf8Bom;
+            out.text.remove(0, 1);
+        }
+    }
     return out;
 }
 

@@ -31,6 +31,8 @@ private Q_SLOTS:
         QTest::newRow("binary") << QByteArray("\x00\xff\xfe\x01\x80", 5) << int(TextFormat::Latin1) << int(TextFormat::LF)
                                 << QString::fromLatin1(QByteArray("\x00\xff\xfe\x01\x80", 5));
         QTest::newRow("utf16le bom") << QByteArray("\xFF\xFEh\0i\0\n\0", 8) << int(TextFormat::Utf16LE) << int(TextFormat::LF) << "hi\n";
+        QTest::newRow("utf8 bom, invalid after") << QByteArray("\xEF\xBB\xBF\xff") << int(TextFormat::Latin1) << int(TextFormat::LF) << QString::fromLatin1("\xEF\xBB\xBF\xff");
+        QTest::newRow("utf16 odd length") << QByteArray("\xFF\xFEh\0i", 5) << int(TextFormat::Latin1) << int(TextFormat::LF) << QString::fromLatin1(QByteArray("\xFF\xFEh\0i", 5));
         QTest::newRow("utf16be bom") << QByteArray("\xFE\xFF\0h\0i", 6) << int(TextFormat::Utf16BE) << int(TextFormat::LF) << "hi";
         QTest::newRow("tabs kept") << QByteArray("\tx") << int(TextFormat::Utf8) << int(TextFormat::LF) << "\tx";
     }

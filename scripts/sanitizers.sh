@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds and runs the tests under the sanitizers:
+#   scripts/sanitizers.sh asan   the whole suite with AddressSanitizer and
+#                                UndefinedBehaviorSanitizer (leaks reported), in build-asan/
+#   scripts/sanitizers.sh tsan   the threading and analysis tests with
+#                                ThreadSanitizer, in build-tsan/
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+kind="${1:?asan or tsan}"
+export QT_QPA_PLATFORM=offscreen
+case "$kind" in
+  asan)
+    export BUILD_DIR="$here/build-asan"
+    export CMAKE_ARGS="-DVIZIRO_SANITIZE=address;undefined"
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
+    labels=""
+    ;;
+  tsan)
+    export BUILD_DIR="$here/build-tsan"
+    export CMAKE_ARGS="-DVIZIRO_SANITIZE=thread"
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$here/tests/tsan.supp"
+    labels="-L analysis|threads"
+    ;;
+  *) echo "usage: $0 asan|tsan" >&2; exit 2 ;;
+esac
+source "$here/scripts/setup.sh"
+cd "$BUILD_DIR"
+# Sanitized runs are slower; the kill test keeps a smaller count here.
+VIZIRO_KILL_ROUNDS=200 ctest --output-on-failure -j2 $labels
