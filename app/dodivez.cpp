@@ -119,6 +119,7 @@ DODIvez::DODIvez(QString fileName, QWidget *parent)
 
 DODIvez::~DODIvez()
 {
+    saveProjectAtExit();
     writeSettings();
 }
 
@@ -369,7 +370,7 @@ bool DODIvez::closeAllTabs()
 
 void DODIvez::closeEvent(QCloseEvent *event)
 {
-    if (closeAllTabs())
+    if (closeAllTabs() && saveProjectBeforeClosing())
         event->accept();
     else
         event->ignore();

@@ -130,6 +130,15 @@ private:
     bool closeAllTabs();
     void runFastSearch(const QString &text);
 
+    // Project lifetime around the file commands (dodivez_files.cpp). A
+    // project that cannot be written is never dropped without asking.
+    bool saveProjectOrAsk(const QString &declineText);
+    bool closeCurrentProject();
+    bool saveProjectBeforeClosing();
+    void saveProjectAtExit();
+    bool writeNewProject(const QString &fileName, const QString &failureText);
+    bool loadProjectFile(const QString &path);
+
     // File actions, then the separator before the recent submenus
     QAction *newProjectAct = nullptr;
     QAction *newProjectFromFolderAct = nullptr;

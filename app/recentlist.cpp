@@ -1,16 +1,20 @@
 #include "app/recentlist.h"
 
 #include <QFileInfo>
-#include <QSettings>
 
 namespace ov {
+
+QSettings openSettings()
+{
+    return QSettings(QStringLiteral("Verovo"), QStringLiteral("Viziro"));
+}
 
 const char *const RecentList::FilesKey = "recentFileList";
 const char *const RecentList::ProjectsKey = "recentProjectList";
 
 QStringList RecentList::read(const char *key)
 {
-    const QVariant value = QSettings(QStringLiteral("Verovo"), QStringLiteral("Viziro")).value(QLatin1String(key));
+    const QVariant value = openSettings().value(QLatin1String(key));
     QStringList list;
     // The native store may hand back a one-entry list as a plain string.
     if (value.typeId() == QMetaType::QStringList)
@@ -30,7 +34,7 @@ QStringList RecentList::add(const char *key, const QString &path)
     list.prepend(path);
     while (list.size() > MaxEntries)
         list.removeLast();
-    QSettings(QStringLiteral("Verovo"), QStringLiteral("Viziro")).setValue(QLatin1String(key), list);
+    openSettings().setValue(QLatin1String(key), list);
     return list;
 }
 

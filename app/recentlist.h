@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
 namespace ov {
+
+// The per-user settings store (organisation "Verovo", application "Viziro").
+QSettings openSettings();
 
 // The per-user lists of recently opened files and projects, kept in the
 // settings store under "recentFileList" and "recentProjectList", most
