@@ -370,7 +370,7 @@ bool DODIvez::closeAllTabs()
 
 void DODIvez::closeEvent(QCloseEvent *event)
 {
-    if (closeAllTabs() && saveProjectBeforeClosing())
+    if (closeAllTabs() && closeCurrentProject())
         event->accept();
     else
         event->ignore();

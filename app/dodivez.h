@@ -132,9 +132,7 @@ private:
 
     // Project lifetime around the file commands (dodivez_files.cpp). A
     // project that cannot be written is never dropped without asking.
-    bool saveProjectOrAsk(const QString &declineText);
     bool closeCurrentProject();
-    bool saveProjectBeforeClosing();
     void saveProjectAtExit();
     bool writeNewProject(const QString &fileName, const QString &failureText);
     bool loadProjectFile(const QString &path);

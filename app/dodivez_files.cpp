@@ -29,51 +29,22 @@ QString shown(const QString &path)
 
 // --- Project lifetime ---------------------------------------------------------
 
-bool DODIvez::saveProjectOrAsk(const QString &declineText)
-{
-    if (!projectTree->getRootItem())
-        return true;
-    while (!projectTree->saveProject(QString())) {
-        const QString text = QStringLiteral("Cannot save project file %1:\n%2\n\n%3")
-                                 .arg(shown(projectTree->getProjectFileName()), projectTree->errorString(),
-                                      declineText);
-        const auto answer = Dialogs::warning(this, QStringLiteral("Warning"), text,
-                                             QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
-                                             QMessageBox::Retry);
-        if (answer == QMessageBox::Discard)
-            return true;
-        if (answer != QMessageBox::Retry)
-            return false;
-    }
-    return true;
-}
-
+// Asks before dropping a project that cannot be written. Also run when the
+// window closes, so the destructor finds no project to save unasked.
 bool DODIvez::closeCurrentProject()
 {
-    if (!projectTree->getRootItem())
-        return true;
-    if (!saveProjectOrAsk(QStringLiteral("Discard the changes to the project, or cancel and keep it open?")))
-        return false;
-    projectTree->closeProject();
-    return true;
+    return projectTree->saveAndCloseProject();
 }
 
-bool DODIvez::saveProjectBeforeClosing()
-{
-    if (!saveProjectOrAsk(QStringLiteral("Close without saving the project, or cancel and keep the window open?")))
-        return false;
-    // Saved (or given up): the destructor must not try again behind the user's back.
-    projectTree->closeProject();
-    return true;
-}
-
+// Only reached when the window goes without being closed; nobody can be
+// asked any more, but the failure is still shown.
 void DODIvez::saveProjectAtExit()
 {
     if (!projectTree->getRootItem())
         return;
     if (!projectTree->saveProject(QString()))
         Dialogs::warning(this, QStringLiteral("Warning"),
-                         QStringLiteral("Cannot save project file %1:\n%2")
+                         QStringLiteral("Cannot write project file %1:\n%2.")
                              .arg(shown(projectTree->getProjectFileName()), projectTree->errorString()));
 }
 

@@ -164,37 +164,33 @@ private Q_SLOTS:
         QVERIFY(window.project()->getRootItem());
         QVERIFY(QDir(path("gone")).removeRecursively());
 
-        // Cancel: the project stays open and the command stops.
-        Dialogs::clear();
-        Dialogs::queueAnswer(QMessageBox::Cancel);
-        window.openProject();
-        QCOMPARE(Dialogs::calls().size(), 1);
-        QCOMPARE(Dialogs::lastCall().kind, QString("warning"));
-        QCOMPARE(Dialogs::lastCall().title, QString("Warning"));
-        QVERIFY(Dialogs::lastCall().text.startsWith("Cannot save project file " + path("gone/p.vuzar") + ":\n"));
-        QVERIFY(window.project()->getRootItem());
+        // Each command that replaces the project asks; No keeps it open and
+        // stops the command before its dialog.
+        for (auto command : {&DODIvez::newProject, &DODIvez::newProjectFromFolder,
+                             static_cast<void (DODIvez::*)()>(&DODIvez::openProject)}) {
+            Dialogs::clear();
+            Dialogs::queueAnswer(QMessageBox::No);
+            (window.*command)();
+            QCOMPARE(Dialogs::calls().size(), 1);
+            QCOMPARE(Dialogs::lastCall().kind, QString("warning"));
+            QCOMPARE(Dialogs::lastCall().title, QString("Warning"));
+            QVERIFY(Dialogs::lastCall().text.startsWith("Cannot write project file " + path("gone/p.vuzar") + ":\n"));
+            QVERIFY(window.project()->getRootItem());
+        }
 
-        // Retry while the folder is still missing asks again.
-        Dialogs::clear();
-        Dialogs::queueAnswer(QMessageBox::Retry);
-        window.newProjectFromFolder();
-        QCOMPARE(countCalls("warning"), 2);
-        QVERIFY(window.project()->getRootItem());
-
-        // Retry once the folder is back: saved, then the command goes on.
+        // Once the folder is back the project is saved without a question.
         QVERIFY(QDir().mkpath(path("gone")));
         Dialogs::clear();
-        Dialogs::queueAnswer(QMessageBox::Retry);
         window.openProject();
         QCOMPARE(countCalls("warning"), 0);
         QVERIFY(!window.project()->getRootItem());
         QVERIFY(QFileInfo::exists(path("gone/p.vuzar")));
 
-        // Discard: the project goes without being written.
+        // Yes: the project goes without being written.
         QVERIFY(window.project()->loadProject(path("gone/p.vuzar")));
         QVERIFY(QDir(path("gone")).removeRecursively());
         Dialogs::clear();
-        Dialogs::queueAnswer(QMessageBox::Discard);
+        Dialogs::queueAnswer(QMessageBox::Yes);
         window.openProject();
         QCOMPARE(countCalls("warning"), 1);
         QCOMPARE(Dialogs::lastCall().kind, QString("getOpenFileName"));
@@ -209,17 +205,27 @@ private Q_SLOTS:
         window->show();
         QVERIFY(QDir(path("gone")).removeRecursively());
 
-        Dialogs::queueAnswer(QMessageBox::Cancel);
+        Dialogs::queueAnswer(QMessageBox::No);
         QVERIFY(!window->close());
         QVERIFY(window->isVisible());
         QVERIFY(window->project()->getRootItem());
 
         Dialogs::clear();
-        Dialogs::queueAnswer(QMessageBox::Discard);
+        Dialogs::queueAnswer(QMessageBox::Yes);
         QVERIFY(window->close());
         window.reset();
         // Asked once: the destructor does not try again.
         QCOMPARE(countCalls("warning"), 1);
+
+        // A window that goes without closing still shows the failure.
+        QVERIFY(QDir().mkpath(path("gone")));
+        writeProject(path("gone/p.vuzar"), {});
+        window = std::make_unique<DODIvez>(path("gone/p.vuzar"));
+        QVERIFY(QDir(path("gone")).removeRecursively());
+        Dialogs::clear();
+        window.reset();
+        QCOMPARE(countCalls("warning"), 1);
+        QVERIFY(Dialogs::lastCall().text.startsWith("Cannot write project file " + path("gone/p.vuzar")));
     }
 
     void closingTheWindowSavesTheProject()
