@@ -83,6 +83,12 @@ bool FileExplorer::projectIsOpen() const
     return project && project->getRootItem();
 }
 
+QFileInfo FileExplorer::entryInfo(const QModelIndex &index) const
+{
+    // The model's own file info joins "/" and "/tmp" into "//tmp".
+    return QFileInfo(QDir::cleanPath(model->filePath(index)));
+}
+
 bool FileExplorer::isFileSystemRoot(const QString &path)
 {
     return QFileInfo(path).isRoot() || QDir(path).isRoot();
@@ -94,7 +100,7 @@ QMenu *FileExplorer::prepareContextMenu()
     if (!index.isValid())
         return nullptr;
     contextMenu->clear();
-    const QFileInfo info = model->fileInfo(index);
+    const QFileInfo info = entryInfo(index);
     if (info.isFile()) {
         contextMenu->addAction(openAct);
         if (projectIsOpen())
@@ -116,7 +122,7 @@ void FileExplorer::openFile()
     const QModelIndex index = currentIndex();
     if (!index.isValid() || !project)
         return;
-    const QFileInfo info = model->fileInfo(index);
+    const QFileInfo info = entryInfo(index);
     if (info.isFile() && project->getMainWindow())
         project->getMainWindow()->openFile(info.filePath());
 }
@@ -126,7 +132,7 @@ void FileExplorer::addToProject()
     const QModelIndex index = currentIndex();
     if (!index.isValid() || !projectIsOpen())
         return;
-    const QFileInfo info = model->fileInfo(index);
+    const QFileInfo info = entryInfo(index);
     if (info.isFile())
         project->_addFile(info.filePath());
 }
@@ -136,7 +142,7 @@ void FileExplorer::addDirToProject()
     const QModelIndex index = currentIndex();
     if (!index.isValid() || !projectIsOpen())
         return;
-    const QFileInfo info = model->fileInfo(index);
+    const QFileInfo info = entryInfo(index);
     if (info.isDir() && !isFileSystemRoot(info.filePath()))
         project->_addDir(info.filePath(), model->nameFilters());
 }
@@ -162,7 +168,7 @@ QMimeData *FileExplorer::mimeDataForCurrent() const
     if (!index.isValid())
         return nullptr;
     auto *data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile(model->filePath(index))});
+    data->setUrls({QUrl::fromLocalFile(entryInfo(index).filePath())});
     return data;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QModelIndex>
 #include <QPoint>
 #include <QStringList>
@@ -56,6 +57,7 @@ protected:
 
 private:
     bool projectIsOpen() const;
+    QFileInfo entryInfo(const QModelIndex &index) const;
     static bool isFileSystemRoot(const QString &path);
 
     Project *project = nullptr;

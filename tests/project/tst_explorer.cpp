@@ -173,7 +173,7 @@ private Q_SLOTS:
         // The folder keeps only its HTML files and no empty subfolder.
         QCOMPARE(project.getProjectFiles(), (QStringList{root + "/site/about.html", root + "/site/old.htm",
                                                           root + "/site/lib/db.inc"}));
-        auto *top = reinterpret_cast<QTreeWidgetItem *>(project.getRootItem()); // TEMPX
+        QTreeWidgetItem *top = project.topLevelItem(0);
         QCOMPARE(top->childCount(), 2);
         QCOMPARE(top->child(0)->text(0), QString("site"));
         QCOMPARE(top->child(0)->childCount(), 2);
