@@ -102,6 +102,7 @@ DODIvez::DODIvez(QString fileName, QWidget *parent)
     createMenus();
     updateRecentFileActions();
 
+    resize(1000, 700); // until stored settings say otherwise
     readSettings();
     setWindowTitle(QStringLiteral("Viziro"));
 
