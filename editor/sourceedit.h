@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QPoint>
 #include <QString>
@@ -18,6 +19,7 @@ namespace ov {
 
 class AddInfoPanel;
 class DODIvez;
+class ScopeFinder;
 class MainView;
 class Project;
 
@@ -157,6 +159,10 @@ private:
     TextFormat format;
     bool loaded = false;
 
+    // Bracket index behind the scope marks (sourceedit_scope.cpp).
+    ScopeFinder *scopeFinder = nullptr;
+    ScopeFinder *scopeIndex();
+
     // --- gutter and editing keys (sourceedit_editing.cpp) ---
 public:
     // 0-based numbers of the bookmarked lines, as handed to the project.
@@ -184,6 +190,30 @@ private:
     int pendingPosition = -1;
     int pendingUndoSteps = -1;
     int pendingRevision = -1;
+
+    // --- the file on disk, as this editor last read or wrote it ---
+public:
+    enum DiskState { DiskUnchanged, DiskChanged, DiskMissing };
+    // Whether another program changed or removed the file since; a new
+    // time stamp over the same bytes is no change.
+    // `digest`, if given, receives a digest of what the file holds now.
+    DiskState checkDisk(QByteArray *digest = nullptr);
+    // Reads the file again, keeping the cursor's line and the bookmarks.
+    bool reloadFromDisk();
+    bool diskMissingReported = false;
+
+Q_SIGNALS:
+    // The path or the recorded disk state changed: watchers re-read them.
+    void diskStateChanged();
+
+private:
+    void recordDiskState(const QByteArray &bytes);
+    // Before a save: asks when the file was changed by another program.
+    bool mayOverwriteDisk();
+    QString diskPath;
+    QByteArray diskDigest;
+    qint64 diskSize = -1;
+    QDateTime diskModified;
 };
 
 } // namespace ov
