@@ -76,17 +76,32 @@ void writeNode(QString &out, const ProjectNode &node, const QDir &base, int dept
     out += QLatin1String(">\n");
 }
 
-QString resolveFile(const QDir &base, const QString &name)
+// What QDir(folder).absoluteFilePath() gives, with the folder resolved once.
+class Resolver
 {
-    return QDir::isRelativePath(name) ? base.absoluteFilePath(name) : name;
-}
+public:
+    explicit Resolver(const QString &folder) : prefix(QDir(folder).absolutePath())
+    {
+        if (!prefix.endsWith(QLatin1Char('/')))
+            prefix += QLatin1Char('/');
+    }
+    QString operator()(const QString &name) const
+    {
+        if (name.isEmpty())
+            return prefix.size() > 1 ? prefix.chopped(1) : prefix;
+        return QDir::isRelativePath(name) ? prefix + name : name;
+    }
+
+private:
+    QString prefix;
+};
 
 // The project file reader: a walk of the elements with an explicit stack, so
 // nesting costs no recursion and is bounded.
 class Reader
 {
 public:
-    Reader(const QByteArray &xml, const QDir &base) : xml(xml), base(base) {}
+    Reader(const QByteArray &xml, const QString &folder) : xml(xml), resolve(folder) {}
 
     ProjectFile::Error run(ProjectNode *root, BookmarkMap *marks, QString *message)
     {
@@ -151,14 +166,14 @@ private:
             if (tag == u"File") {
                 ProjectNode file;
                 file.type = ProjectNode::File;
-                file.path = resolveFile(base, attrs.value(QLatin1String("Name")).toString());
+                file.path = resolve(attrs.value(QLatin1String("Name")).toString());
                 top.node->children.append(std::move(file));
             } else if (tag == u"Bookmarks" && stack.size() == 1) {
                 stack.append({Bookmarks, nullptr});
                 return;
             }
         } else if (top.context == Bookmarks && tag == u"Bookmark") {
-            const QString file = base.absoluteFilePath(attrs.value(QLatin1String("FileName")).toString());
+            const QString file = resolve(attrs.value(QLatin1String("FileName")).toString());
             const int line = attrs.value(QLatin1String("LineNumber")).toInt(nullptr, 10);
             (*marks)[file].append(line);
             stack.append({Bookmarks, nullptr});
@@ -168,7 +183,7 @@ private:
     }
 
     QXmlStreamReader xml;
-    QDir base;
+    Resolver resolve;
     QList<Level> stack;
 };
 
@@ -265,7 +280,7 @@ bool ProjectFile::parse(const QByteArray &xml, const QString &fileName)
     newRoot.type = ProjectNode::Project;
     BookmarkMap newMarks;
     QString message;
-    Reader reader(xml, QDir(QFileInfo(fileName).path()));
+    Reader reader(xml, QFileInfo(fileName).path());
     err = reader.run(&newRoot, &newMarks, &message);
     errString = message;
     if (err != NoError)
