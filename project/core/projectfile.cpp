@@ -187,17 +187,24 @@ private:
     QList<Level> stack;
 };
 
+// Every subfolder whatever its name, the files matching the filters;
+// folders first, each group by name.
+QFileInfoList listFolder(const QString &dirPath, const QStringList &nameFilters)
+{
+    QDir dir(dirPath);
+    dir.setNameFilters(nameFilters);
+    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives | QDir::AllDirs | QDir::NoDotAndDotDot);
+    dir.setSorting(QDir::Name | QDir::DirsFirst);
+    return dir.entryInfoList();
+}
+
 bool scanInto(const QString &dirPath, const QStringList &nameFilters, ProjectNode *parent, QStringList *chain)
 {
     const QString canonical = QFileInfo(dirPath).canonicalFilePath();
     if (canonical.isEmpty() || chain->contains(canonical))
         return false;
     chain->append(canonical);
-    QDir dir(dirPath);
-    dir.setNameFilters(nameFilters);
-    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives | QDir::AllDirs | QDir::NoDotAndDotDot);
-    dir.setSorting(QDir::Name | QDir::DirsFirst);
-    const QFileInfoList entries = dir.entryInfoList();
+    const QFileInfoList entries = listFolder(dirPath, nameFilters);
     for (const QFileInfo &entry : entries) {
         if (entry.isDir()) {
             ProjectNode folder;
@@ -223,12 +230,8 @@ bool hasFiles(const QString &dirPath, const QStringList &nameFilters, QStringLis
     if (canonical.isEmpty() || chain->contains(canonical))
         return false;
     chain->append(canonical);
-    QDir dir(dirPath);
-    dir.setNameFilters(nameFilters);
-    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives | QDir::AllDirs | QDir::NoDotAndDotDot);
-    dir.setSorting(QDir::Name | QDir::DirsFirst);
     bool found = false;
-    const QFileInfoList entries = dir.entryInfoList();
+    const QFileInfoList entries = listFolder(dirPath, nameFilters);
     for (const QFileInfo &entry : entries) {
         if (entry.isDir() ? hasFiles(entry.filePath(), nameFilters, chain) : true) {
             found = true;
