@@ -44,6 +44,14 @@ public:
     FindResults *findResults(int n) const { return findResultTrees[n]; }
     Output *output() const { return outputList; }
     FileExplorerPlane *fileExplorer() const { return fileExplorerPlane; }
+    AboutDialog *getAboutDialog() const { return aboutDialog; }
+
+    // The edit actions whose state the document area drives.
+    QAction *getCopyAction() const { return copyAct; }
+    QAction *getCutAction() const { return cutAct; }
+    QAction *getPasteAction() const { return pasteAct; }
+    QAction *getUndoAction() const { return undoAct; }
+    QAction *getRedoAction() const { return redoAct; }
 
 public Q_SLOTS:
     // File and project commands
@@ -120,6 +128,7 @@ private:
     void addToRecentFiles(const QString &fileName);
     void addToRecentProjects(const QString &fileName);
     bool closeAllTabs();
+    void runFastSearch(const QString &text);
 
     // File actions, then the separator before the recent submenus
     QAction *newProjectAct = nullptr;
@@ -195,6 +204,10 @@ private:
     ClickableLabel *lineLabel = nullptr;
     QLabel *charLabel = nullptr;
     ClickableLabel *overwriteModeLabel = nullptr;
+
+    // One user action in the fast-search box raises several signals.
+    bool fastSearchPending = false;
+    QString pendingFastSearch;
 };
 
 } // namespace ov

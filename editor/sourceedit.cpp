@@ -1,7 +1,302 @@
 #include "editor/sourceedit.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCompleter>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStringListModel>
+#include <QTextBlock>
+#include <QToolTip>
+
+#include "app/dialogs.h"
+#include "app/dodivez.h"
+#include "editor/addinfopanel.h"
+#include "editor/mainview.h"
+#include "project/project.h"
+
 namespace ov {
 
-SourceEdit::SourceEdit(QString, MainView *) : QPlainTextEdit(nullptr) {}
+namespace {
+
+const int FunctionListHeight = 22;
+
+// Restores the override cursor however the scope is left.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+SourceEdit::SourceEdit(QString fileName, MainView *parent)
+    : QPlainTextEdit(parent), view(parent)
+{
+    setWhatsThis(QStringLiteral("SourceEdit"));
+
+    infoPanel = new AddInfoPanel(this);
+    functionList = new QComboBox(this);
+    functionList->setFixedHeight(FunctionListHeight);
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::updateAddInfoPanelWidth);
+    connect(this, &QPlainTextEdit::updateRequest, this, &SourceEdit::updateAddInfoPanel);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::highlightCurrentLine);
+    connect(this, &QPlainTextEdit::modificationChanged, this, &SourceEdit::setDirty);
+    connect(functionList, &QComboBox::currentTextChanged, this, &SourceEdit::goToFunction);
+    updateAddInfoPanelWidth(0);
+    highlightCurrentLine();
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    this->fileName = fileName;
+    loadFile();
+
+    setMouseTracking(true);
+    QFont font(QStringLiteral("Courier"), 10);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    setFont(font);
+    dirty = false;
+    updateTitle();
+    updateAddInfoPanelWidth(0);
+
+    openIncludeAction = new QAction(nullptr);
+    goToDeclarationAction = new QAction(nullptr);
+    showCallGraphAction = new QAction(nullptr);
+    connect(openIncludeAction, &QAction::triggered, this, &SourceEdit::openIncludeFile);
+    connect(goToDeclarationAction, &QAction::triggered, this, &SourceEdit::goToDeclaration);
+    connect(showCallGraphAction, &QAction::triggered, this, &SourceEdit::showCallGraph);
+
+    if (project()) {
+        fillFunctionList();
+        restoreBookmarks();
+    }
+
+    QTextCursor start = textCursor();
+    start.setPosition(0);
+    setTextCursor(start);
+    ensureCursorVisible();
+    setFocus();
+
+    QPalette pal = palette();
+    pal.setBrush(QPalette::Inactive, QPalette::Highlight, QBrush(Qt::lightGray));
+    pal.setBrush(QPalette::Inactive, QPalette::HighlightedText, QBrush(QColor(Qt::darkGray).darker(20)));
+    setPalette(pal);
+
+    completer = new QCompleter(this);
+    completerModel = new QStringListModel(completer);
+    QStringList names = view ? view->getFunctionNames() : QStringList();
+    names.sort();
+    completerModel->setStringList(names);
+    completer->setModel(completerModel);
+    completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setWrapAround(false);
+    completer->setWidget(this);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    connect(completer, qOverload<const QString &>(&QCompleter::activated), this, &SourceEdit::insertCompletion);
+
+    connect(this, &QPlainTextEdit::copyAvailable, this, &SourceEdit::setCopyState);
+    connect(this, &QPlainTextEdit::undoAvailable, this, &SourceEdit::setUndoState);
+    connect(this, &QPlainTextEdit::redoAvailable, this, &SourceEdit::setRedoState);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::updatePosInfo);
+    if (DODIvez *w = mainWindow())
+        connect(this, &SourceEdit::overwriteModeChanged, w, &DODIvez::setStatusOverwriteMode);
+}
+
+SourceEdit::~SourceEdit()
+{
+    // The actions have no parent: they are shown in menus built on demand.
+    delete openIncludeAction;
+    delete goToDeclarationAction;
+    delete showCallGraphAction;
+}
+
+void SourceEdit::loadFile()
+{
+    QByteArray bytes;
+    QString error;
+    if (!readFileBytes(fileName, &bytes, &error)) {
+        Dialogs::warning(this, QStringLiteral("Application"),
+                         QStringLiteral("Cannot read file %1:\n%2.").arg(fileName, error));
+        return;
+    }
+    WaitCursor wait;
+    DecodedText decoded = decodeText(bytes);
+    bytes.clear();
+    format = decoded.format;
+    setPlainText(expandTabs(decoded.text));
+    loaded = true;
+    dirty = false;
+}
+
+QString SourceEdit::getFileName() const { return QFileInfo(fileName).fileName(); }
+QString SourceEdit::getFilePath() const { return QFileInfo(fileName).filePath(); }
+QString SourceEdit::getFileDir() const { return QFileInfo(fileName).path(); }
+
+DODIvez *SourceEdit::mainWindow() const
+{
+    return view ? view->getMainWindow() : nullptr;
+}
+
+Project *SourceEdit::project() const
+{
+    DODIvez *w = mainWindow();
+    Project *p = w ? w->project() : nullptr;
+    return p && p->getRootItem() ? p : nullptr;
+}
+
+bool SourceEdit::rename(QString newFileName)
+{
+    fileName = newFileName;
+    updateTitle();
+    return true;
+}
+
+bool SourceEdit::saveDocument()
+{
+    if (fileName.isEmpty())
+        return saveDocumentAs();
+
+    QString error;
+    bool ok;
+    TextFormat written = format;
+    {
+        WaitCursor wait;
+        // The raw text keeps non-breaking spaces, which toPlainText() would
+        // turn into plain ones; only the block separators need mapping.
+        QString text = document()->toRawText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        ok = writeFileAtomically(fileName, encodeText(text, &written), &error);
+    }
+    if (!ok) {
+        Dialogs::warning(this, QStringLiteral("Warning"),
+                         QStringLiteral("Cannot write file %1:\n%2.").arg(fileName, error));
+        return false;
+    }
+    format = written;
+    document()->setModified(false);
+    updateTitle();
+    return true;
+}
+
+bool SourceEdit::saveDocumentAs()
+{
+    const QString answer = Dialogs::getSaveFileName(this, QStringLiteral("Save file"));
+    if (answer.isEmpty())
+        return false;
+    const QString previous = fileName;
+    fileName = answer;
+    if (!saveDocument()) {
+        // The document still lives where it was.
+        fileName = previous;
+        updateTitle();
+        return false;
+    }
+    return true;
+}
+
+void SourceEdit::updateTitle()
+{
+    setWindowTitle(dirty ? getFileName() + QLatin1Char('*') : getFileName());
+}
+
+void SourceEdit::setDirty(bool mod)
+{
+    dirty = mod;
+    updateTitle();
+}
+
+void SourceEdit::setUndoState(bool state) { undoState = state; }
+void SourceEdit::setRedoState(bool state) { redoState = state; }
+void SourceEdit::setCopyState(bool state) { copyState = state; }
+
+void SourceEdit::updatePosInfo()
+{
+    const QTextCursor cursor = textCursor();
+    if (DODIvez *w = mainWindow()) {
+        w->setStatusLineNumber(cursor.blockNumber() + 1);
+        w->setStatusCharNumber(cursor.positionInBlock());
+    }
+    updateScopeSelections();
+    applyExtraSelections();
+    if (project())
+        updateCompletionWords();
+}
+
+void SourceEdit::highlightCurrentLine()
+{
+    if (!isReadOnly()) {
+        currentLineSelection.format.setBackground(QColor(Qt::lightGray).lighter(120));
+        currentLineSelection.format.setProperty(QTextFormat::FullWidthSelection, true);
+        currentLineSelection.cursor = textCursor();
+        currentLineSelection.cursor.clearSelection();
+    }
+    applyExtraSelections();
+}
+
+void SourceEdit::applyExtraSelections()
+{
+    QList<QTextEdit::ExtraSelection> selections;
+    if (!isReadOnly())
+        selections.append(currentLineSelection);
+    selections.append(scopeStartSelection);
+    selections.append(scopeEndSelection);
+    setExtraSelections(selections);
+}
+
+void SourceEdit::mouseMoveEvent(QMouseEvent *e)
+{
+    QToolTip::hideText();
+    mousePos = e->position().toPoint();
+    globalMousePos = e->globalPosition().toPoint();
+    QPlainTextEdit::mouseMoveEvent(e);
+}
+
+void SourceEdit::resizeEvent(QResizeEvent *e)
+{
+    QPlainTextEdit::resizeEvent(e);
+    const QRect cr = contentsRect();
+    infoPanel->setGeometry(QRect(cr.left(), cr.top(), addInfoPanelWidth(), cr.height()));
+    int width = cr.width();
+    if (verticalScrollBar()->isVisible())
+        width -= verticalScrollBar()->width();
+    functionList->setGeometry(QRect(cr.left(), cr.top(), width, functionList->height()));
+}
+
+bool SourceEdit::canInsertFromMimeData(const QMimeData *source) const
+{
+    if (source->hasFormat(QStringLiteral("text/uri-list")))
+        return false;
+    return QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void SourceEdit::goToPosition(int pos)
+{
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(qBound(0, pos, document()->characterCount() - 1));
+    setTextCursor(cursor);
+    centerCursor();
+    setFocus();
+}
+
+void SourceEdit::goToLine(int lineNumber)
+{
+    const QTextBlock block = lineNumber < 0 ? QTextBlock() : document()->findBlockByLineNumber(lineNumber);
+    if (!block.isValid())
+        return;
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(block.position());
+    setTextCursor(cursor);
+    centerCursor();
+    setFocus();
+}
+
+void SourceEdit::setOverwrite(bool mode)
+{
+    setOverwriteMode(mode);
+    Q_EMIT overwriteModeChanged(mode);
+}
 
 } // namespace ov

@@ -1,18 +1,160 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QPoint>
+#include <QString>
+#include <QTextEdit>
+
+#include "editor/core/textfile.h"
+
+class QAction;
+class QComboBox;
+class QCompleter;
+class QKeyEvent;
+class QStringListModel;
 
 namespace ov {
 
+class AddInfoPanel;
+class DODIvez;
 class MainView;
+class Project;
 
-// The editor of one file. (Stub: the editor core comes with the foundation work.)
+// The editor of one file: loads it at construction, saves it back in the
+// encoding and line-end style it was found in, tracks its dirty state in
+// the window title and reports the cursor to the main window.
 class SourceEdit : public QPlainTextEdit
 {
     Q_OBJECT
 
 public:
     SourceEdit(QString fileName, MainView *parent);
+    ~SourceEdit() override;
+
+    QString getFileName() const;
+    QString getFilePath() const;
+    QString getFileDir() const;
+
+    bool isDirty() const { return dirty; }
+    bool getUndoState() const { return undoState; }
+    bool getRedoState() const { return redoState; }
+    bool getCopyState() const { return copyState; }
+    // How the file was found on disk; a save writes it back the same way.
+    TextFormat textFormat() const { return format; }
+    // False when the file could not be read at construction.
+    bool isLoaded() const { return loaded; }
+
+    void goToPosition(int pos);
+    void selectRange(int start, int end);
+
+    // The gutter hands its events over: the editor knows the geometry.
+    int addInfoPanelWidth() const;
+    void addInfoPanelPaintEvent(QPaintEvent *event);
+    void addInfoPanelMousePressEvent(QMouseEvent *event);
+    // Hands this file's bookmark lines to the project.
+    void syncBookmarks();
+
+public Q_SLOTS:
+    bool rename(QString newFileName);
+    // False when the file was not written (the reason was shown); the
+    // document then stays dirty.
+    bool saveDocument();
+    bool saveDocumentAs();
+    void paste2();
+    void updatePosInfo();
+    void findNext(QString text);
+    bool replaceNext(QString src, QString dst);
+    void indent();
+    void unindent();
+    void comment();
+    void uncomment();
+    int findScopeForCursor(int pos, int &scopeStart, int &scopeEnd, int scopeType);
+    int findScopeTypeForCursor(int pos, int &startScope, int &endScope, int &scopeType);
+    void getScope(QTextEdit::ExtraSelection &scopeStartSelection, QTextEdit::ExtraSelection &scopeEndSelection);
+    void addBookmarkToCurrentLine();
+    void removeBookmarkFromCurrentLine();
+    bool hasBookmarkInCurrentLiane();
+    void goToLine(int lineNumber);
+    void setOverwrite(bool mode);
+    void updateFunctionList();
+
+Q_SIGNALS:
+    void bookmarksChanged();
+    void overwriteModeChanged(bool mode);
+
+protected:
+    bool event(QEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
+    // Dropped files go to the document area, which opens them.
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+
+private Q_SLOTS:
+    void updateAddInfoPanelWidth(int newBlockCount);
+    void updateAddInfoPanel(const QRect &rect, int dy);
+    void highlightCurrentLine();
+    void setDirty(bool mod);
+    void setUndoState(bool state);
+    void setRedoState(bool state);
+    void setCopyState(bool state);
+    void openIncludeFile();
+    void goToDeclaration();
+    void showCallGraph();
+    void goToFunction(QString text);
+    void insertCompletion(QString completion);
+
+private:
+    void loadFile();
+    void updateTitle();
+    void applyExtraSelections();
+    DODIvez *mainWindow() const;
+    Project *project() const; // null when no project is open
+
+    // Editing keys (smart Home/End, closers, indentation on Enter, ...).
+    void handleEditingKey(QKeyEvent *e);
+    // Completion: true when the visible popup takes the key itself.
+    bool completerTakesKey(QKeyEvent *e);
+    void updateCompletionPopup(QKeyEvent *e, bool shortcut);
+    void fillFunctionList();
+    void updateCompletionWords();
+    // Recomputes the bracket marks around the cursor.
+    void updateScopeSelections();
+    void restoreBookmarks();
+
+    QComboBox *functionList = nullptr;
+    AddInfoPanel *infoPanel = nullptr;
+    QString fileName;
+    MainView *view = nullptr;
+    bool dirty = false;
+    bool undoState = false;
+    bool redoState = false;
+    bool copyState = false;
+    QPoint mousePos;
+    QPoint globalMousePos;
+    QAction *openIncludeAction = nullptr;
+    QString includeFileName;
+    QAction *goToDeclarationAction = nullptr;
+    QString navigationWord;
+    QAction *showCallGraphAction = nullptr;
+    QCompleter *completer = nullptr;
+    QStringListModel *completerModel = nullptr;
+    QTextEdit::ExtraSelection scopeStartSelection;
+    QTextEdit::ExtraSelection scopeEndSelection;
+    QTextEdit::ExtraSelection currentLineSelection;
+    bool updatingFunctionList = false;
+
+    // Set right after a closer was inserted automatically, so that typing
+    // that closer steps over it.
+    bool pendingBrace = false;
+    bool pendingParen = false;
+    bool pendingQuote = false;
+    bool pendingApostrophe = false;
+    bool pendingBracket = false;
+
+    TextFormat format;
+    bool loaded = false;
 };
 
 } // namespace ov

@@ -1,0 +1,395 @@
+#include "editor/mainview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QMenu>
+#include <QMimeData>
+#include <QTabBar>
+#include <QUrl>
+
+#include "app/dialogs.h"
+#include "app/resources.h"
+#include "app/dodivez.h"
+#include "editor/phpsyntaxhighlighter.h"
+#include "editor/sourceedit.h"
+
+namespace ov {
+
+namespace {
+
+const QLatin1String SourceEditTag("SourceEdit");
+const QLatin1String CallGraphTag("CallGraph");
+const QLatin1String UriList("text/uri-list");
+
+} // namespace
+
+MainView::MainView(DODIvez *parent)
+    : QTabWidget(parent), mainWindow(parent)
+{
+    initResources();
+    setMovable(true);
+    setTabsClosable(false);
+    connect(this, &QTabWidget::tabCloseRequested, this, &MainView::closeTab);
+    connect(this, &QTabWidget::currentChanged, this, &MainView::updateCurrentTab);
+    setAcceptDrops(true);
+    createCallGraphPage();
+
+    saveAction = new QAction(QIcon(QStringLiteral(":/icons/silk/disk.png")), QStringLiteral("Save"), this);
+    closeAction = new QAction(QStringLiteral("Close"), this);
+    closeAllButThisAction = new QAction(QStringLiteral("Close All But This"), this);
+    copyFullPathAction = new QAction(QStringLiteral("Copy Full Path"), this);
+    openContainingFolderAction = new QAction(QStringLiteral("Open Containing Folder"), this);
+    connect(saveAction, &QAction::triggered, this, &MainView::save);
+    connect(closeAction, &QAction::triggered, this, &MainView::closeThis);
+    connect(closeAllButThisAction, &QAction::triggered, this, &MainView::closeAllButThis);
+    connect(copyFullPathAction, &QAction::triggered, this, &MainView::copyFilePath);
+    connect(openContainingFolderAction, &QAction::triggered, this, &MainView::openFileFolder);
+
+    highlighter = new PHPSyntaxHighlighter(nullptr);
+    highlighter->setParent(this);
+    tabMenu = new QMenu(this);
+    tabBar()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tabBar(), &QWidget::customContextMenuRequested, this, &MainView::showTabContextMenu);
+}
+
+void MainView::createCallGraphPage()
+{
+    callGraphViewer = new QGraphicsScene(this);
+    callGraphView = new QGraphicsView(callGraphViewer, this);
+    callGraphView->setRenderHint(QPainter::Antialiasing);
+    callGraphView->setWhatsThis(CallGraphTag);
+    callGraphView->setWindowTitle(QStringLiteral("Call Graph"));
+    callGraphView->hide();
+}
+
+void MainView::setFunctionNames(QStringList names)
+{
+    functionNames = names;
+}
+
+bool MainView::showCallGraph(PHPFunctionDefinition)
+{
+    if (!callGraphViewer)
+        createCallGraphPage();
+    for (int i = 0; i < count(); ++i) {
+        if (widget(i)->whatsThis() == CallGraphTag) {
+            setCurrentIndex(i);
+            return true;
+        }
+    }
+    setCurrentIndex(addTab(callGraphView, QStringLiteral("Call Graph")));
+    return true;
+}
+
+bool MainView::addSource(QString fileName)
+{
+    if (fileName.isEmpty())
+        return false;
+    for (int i = 0; i < count(); ++i) {
+        SourceEdit *editor = getSource(i);
+        if (editor && editor->getFilePath() == fileName) {
+            setCurrentIndex(i);
+            return true;
+        }
+    }
+
+    QFile probe(fileName);
+    QString error;
+    if (QFileInfo(fileName).isDir())
+        error = QStringLiteral("Is a directory");
+    else if (!probe.open(QIODevice::ReadOnly | QIODevice::Text))
+        error = probe.errorString();
+    if (!error.isEmpty()) {
+        Dialogs::warning(this, QStringLiteral("Application"),
+                         QStringLiteral("Cannot read file %1:\n%2.").arg(fileName, error));
+        return false;
+    }
+    probe.close();
+
+    auto *editor = new SourceEdit(fileName, this);
+    const int idx = addTab(editor, QFileInfo(fileName).fileName());
+    setTabToolTip(idx, QDir::toNativeSeparators(fileName));
+    setCurrentIndex(idx);
+    if (mainWindow) {
+        connect(editor, &QPlainTextEdit::copyAvailable, mainWindow->getCopyAction(), &QAction::setEnabled);
+        connect(editor, &QPlainTextEdit::copyAvailable, mainWindow->getCutAction(), &QAction::setEnabled);
+        connect(editor, &QPlainTextEdit::undoAvailable, mainWindow->getUndoAction(), &QAction::setEnabled);
+        connect(editor, &QPlainTextEdit::redoAvailable, mainWindow->getRedoAction(), &QAction::setEnabled);
+    }
+    connect(editor, &QPlainTextEdit::textChanged, this, &MainView::updateTabNames);
+    return true;
+}
+
+SourceEdit *MainView::getSource(QString fileName)
+{
+    for (int i = 0; i < count(); ++i) {
+        SourceEdit *editor = getSource(i);
+        if (editor && editor->getFilePath() == fileName)
+            return editor;
+    }
+    return nullptr;
+}
+
+SourceEdit *MainView::getCurrentSource()
+{
+    return getSource(currentIndex());
+}
+
+SourceEdit *MainView::getSource(int idx)
+{
+    QWidget *page = widget(idx);
+    if (!page || page->whatsThis() != SourceEditTag)
+        return nullptr;
+    return static_cast<SourceEdit *>(page);
+}
+
+int MainView::getNumTabs()
+{
+    return count();
+}
+
+bool MainView::closeTab(int idx)
+{
+    QWidget *page = widget(idx);
+    if (!page)
+        return true;
+    if (SourceEdit *editor = getSource(idx)) {
+        editor->syncBookmarks();
+        if (editor->isDirty()) {
+            const auto answer = Dialogs::warning(this, QStringLiteral("Save document"),
+                                                 QStringLiteral("Do you want save changes?"),
+                                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                                 QMessageBox::NoButton);
+            // A failed save was reported by the editor; its edits stay in the tab.
+            if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton
+                || (answer == QMessageBox::Save && !editor->saveDocument())) {
+                updateTabNames();
+                return false;
+            }
+        }
+    }
+    removePage(idx);
+    updateTabNames();
+    return true;
+}
+
+void MainView::removePage(int idx)
+{
+    QWidget *page = widget(idx);
+    removeTab(idx);
+    if (page->whatsThis() == SourceEditTag) {
+        page->hide();
+        page->deleteLater();
+    }
+}
+
+void MainView::saveAll()
+{
+    for (int i = 0; i < count(); ++i) {
+        if (SourceEdit *editor = getSource(i))
+            editor->saveDocument();
+    }
+    updateTabNames();
+}
+
+bool MainView::closeAll()
+{
+    for (int i = count() - 1; i >= 0; --i) {
+        if (!closeTab(i))
+            return false;
+    }
+    return true;
+}
+
+void MainView::updateTabNames()
+{
+    for (int i = 0; i < count(); ++i) {
+        SourceEdit *editor = getSource(i);
+        if (!editor)
+            continue;
+        const QString text = editor->isDirty() ? editor->getFileName() + QLatin1Char('*') : editor->getFileName();
+        if (tabText(i) != text)
+            setTabText(i, text);
+        // Save As gives the editor a new path: keep the tip true to it.
+        const QString tip = QDir::toNativeSeparators(editor->getFilePath());
+        if (tabToolTip(i) != tip)
+            setTabToolTip(i, tip);
+    }
+}
+
+void MainView::undo()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        editor->undo();
+}
+
+void MainView::redo()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        editor->redo();
+}
+
+void MainView::cut()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        editor->cut();
+}
+
+void MainView::copy()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        editor->copy();
+}
+
+void MainView::paste()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        editor->paste2();
+}
+
+bool MainView::renameSource(QString oldFileName, QString newFileName)
+{
+    for (int i = 0; i < count(); ++i) {
+        SourceEdit *editor = getSource(i);
+        if (editor && editor->getFilePath() == oldFileName) {
+            editor->rename(newFileName);
+            setTabText(i, QFileInfo(newFileName).fileName());
+            setTabToolTip(i, QDir::toNativeSeparators(newFileName));
+            updateTabNames();
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainView::updateCurrentTab(int index)
+{
+    if (mainWindow) {
+        mainWindow->setStatusLineNumberVisible(false);
+        mainWindow->setStatusCharNumberVisible(false);
+        mainWindow->setStatusOverwriteModeVisible(false);
+    }
+    SourceEdit *editor = getSource(index);
+    if (!editor)
+        return;
+    highlighter->setDocument(editor->document());
+    if (!mainWindow)
+        return;
+    mainWindow->getCopyAction()->setEnabled(editor->getCopyState());
+    mainWindow->getCutAction()->setEnabled(editor->getCopyState());
+    mainWindow->getUndoAction()->setEnabled(editor->getUndoState());
+    mainWindow->getRedoAction()->setEnabled(editor->getRedoState());
+    mainWindow->getPasteAction()->setEnabled(true);
+    // The labels still show the previous editor's cursor otherwise.
+    const QTextCursor cursor = editor->textCursor();
+    mainWindow->setStatusLineNumber(cursor.blockNumber() + 1);
+    mainWindow->setStatusCharNumber(cursor.positionInBlock());
+    mainWindow->setStatusLineNumberVisible(true);
+    mainWindow->setStatusCharNumberVisible(true);
+    mainWindow->setStatusOverwriteModeVisible(true);
+    mainWindow->setStatusOverwriteMode(editor->overwriteMode());
+}
+
+void MainView::showTabContextMenu(const QPoint &pos)
+{
+    tabMenu->clear();
+    const int idx = tabBar()->tabAt(pos);
+    if (idx < 0)
+        return;
+    if (getSource(idx)) {
+        tabMenu->addAction(saveAction);
+        tabMenu->addAction(copyFullPathAction);
+        tabMenu->addAction(openContainingFolderAction);
+        tabMenu->addSeparator();
+    }
+    tabMenu->addAction(closeAction);
+    tabMenu->addAction(closeAllButThisAction);
+    closeAllButThisAction->setEnabled(count() > 1);
+    setCurrentIndex(idx);
+    tabMenu->exec(tabBar()->mapToGlobal(pos));
+}
+
+void MainView::changeOverwriteMode()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        editor->setOverwrite(!editor->overwriteMode());
+}
+
+void MainView::updateFunctionLists()
+{
+    for (int i = 0; i < count(); ++i) {
+        if (SourceEdit *editor = getSource(i))
+            editor->updateFunctionList();
+    }
+}
+
+void MainView::save()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        editor->saveDocument();
+}
+
+void MainView::closeThis()
+{
+    if (currentWidget())
+        closeTab(currentIndex());
+}
+
+void MainView::closeAllButThis()
+{
+    for (int i = count() - 1; i >= 0; --i) {
+        if (i == currentIndex())
+            continue;
+        if (!closeTab(i))
+            break;
+    }
+}
+
+void MainView::copyFilePath()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        QApplication::clipboard()->setText(QDir::toNativeSeparators(editor->getFilePath()), QClipboard::Clipboard);
+}
+
+void MainView::openFileFolder()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(editor->getFileDir()).absoluteFilePath()));
+}
+
+void MainView::paintEvent(QPaintEvent *)
+{
+    for (int i = 0; i < count(); ++i) {
+        const QString title = widget(i)->windowTitle();
+        const QString text = title.isEmpty() ? QStringLiteral("unnamed") : title;
+        if (tabText(i) != text)
+            setTabText(i, text);
+    }
+}
+
+void MainView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasFormat(UriList))
+        event->acceptProposedAction();
+}
+
+void MainView::dropEvent(QDropEvent *event)
+{
+    if (!event->mimeData()->hasFormat(UriList))
+        return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    for (const QUrl &url : urls)
+        addSource(url.toLocalFile());
+    event->acceptProposedAction();
+}
+
+} // namespace ov

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QStringList>
+#include <QTabWidget>
+
+#include "analysis/core/phprecords.h"
+
+class QAction;
+class QGraphicsScene;
+class QGraphicsView;
+class QMenu;
+
+namespace ov {
+
+class DODIvez;
+class PHPSyntaxHighlighter;
+class SourceEdit;
+
+// The document area: one tab per open file plus at most one call-graph
+// page. Pages are told apart by their what's-this tag ("SourceEdit",
+// "CallGraph"), editors by their file path.
+class MainView : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainView(DODIvez *parent);
+
+    DODIvez *getMainWindow() const { return mainWindow; }
+    void setFunctionNames(QStringList names);
+    QStringList getFunctionNames() const { return functionNames; }
+    QGraphicsView *getCallGraphView() const { return callGraphView; }
+
+public Q_SLOTS:
+    bool showCallGraph(PHPFunctionDefinition fn);
+    bool addSource(QString fileName);
+    SourceEdit *getSource(QString fileName);
+    SourceEdit *getCurrentSource();
+    SourceEdit *getSource(int idx);
+    int getNumTabs();
+    // False only when the user cancelled, or when saving failed: the
+    // edits are then kept in their tab.
+    bool closeTab(int idx);
+    void saveAll();
+    bool closeAll();
+    void updateTabNames();
+    void undo();
+    void redo();
+    void cut();
+    void copy();
+    void paste();
+    bool renameSource(QString oldFileName, QString newFileName);
+    void updateCurrentTab(int index);
+    void showTabContextMenu(const QPoint &pos);
+    void changeOverwriteMode();
+    void updateFunctionLists();
+
+protected Q_SLOTS:
+    void save();
+    void closeThis();
+    void closeAllButThis();
+    void copyFilePath();
+    void openFileFolder();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void createCallGraphPage();
+    void removePage(int idx);
+
+    DODIvez *mainWindow = nullptr;
+    // Stands in for the call graph viewer until it exists.
+    QGraphicsScene *callGraphViewer = nullptr;
+    QGraphicsView *callGraphView = nullptr;
+    QStringList functionNames;
+    PHPSyntaxHighlighter *highlighter = nullptr;
+    QMenu *tabMenu = nullptr;
+    QAction *saveAction = nullptr;
+    QAction *closeAction = nullptr;
+    QAction *closeAllButThisAction = nullptr;
+    QAction *copyFullPathAction = nullptr;
+    QAction *openContainingFolderAction = nullptr;
+};
+
+} // namespace ov

@@ -1,0 +1,353 @@
+#include "project/core/projectfile.h"
+
+#include "editor/core/textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
+
+namespace ov {
+
+namespace {
+
+const char DocType[] = "<!DOCTYPE RODadazozOZO>\n";
+
+bool isXmlChar(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+        || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Attribute text escaped the way the DOM writer escapes it, so files written
+// here and files written by the DOM classes are byte for byte alike.
+void appendAttribute(QString &out, const char *name, const QString &value)
+{
+    out += QLatin1Char(' ');
+    out += QLatin1String(name);
+    out += QLatin1String("=\"");
+    const qsizetype len = value.size();
+    for (qsizetype i = 0; i < len; ++i) {
+        const QChar c = value.at(i);
+        switch (c.unicode()) {
+        case u'<': out += QLatin1String("&lt;"); break;
+        case u'"': out += QLatin1String("&quot;"); break;
+        case u'&': out += QLatin1String("&amp;"); break;
+        case u'>':
+            if (i >= 2 && value.at(i - 1) == u']' && value.at(i - 2) == u']')
+                out += QLatin1String("&gt;");
+            else
+                out += c;
+            break;
+        case u'\r': out += QLatin1String("&#xd;"); break;
+        case u'\n': out += QLatin1String("&#xa;"); break;
+        case u'\t': out += QLatin1String("&#x9;"); break;
+        default:
+            if (c.isHighSurrogate() && i + 1 < len && value.at(i + 1).isLowSurrogate()) {
+                out += c;
+                out += value.at(++i);
+            } else if (c.isSurrogate() || !isXmlChar(c.unicode())) {
+                // Characters XML cannot carry would make the whole file unreadable.
+                out += QChar(QChar::ReplacementCharacter);
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += QLatin1Char('"');
+}
+
+void writeNode(QString &out, const ProjectNode &node, const QDir &base, int depth)
+{
+    out += QString(depth, QLatin1Char(' '));
+    out += QLatin1Char('<');
+    out += ProjectNode::typeName(node.type);
+    appendAttribute(out, "Name", node.type == ProjectNode::File ? base.relativeFilePath(node.path) : node.name);
+    if (node.children.isEmpty()) {
+        out += QLatin1String("/>\n");
+        return;
+    }
+    out += QLatin1String(">\n");
+    for (const ProjectNode &child : node.children)
+        writeNode(out, child, base, depth + 1);
+    out += QString(depth, QLatin1Char(' '));
+    out += QLatin1String("</");
+    out += ProjectNode::typeName(node.type);
+    out += QLatin1String(">\n");
+}
+
+QString resolveFile(const QDir &base, const QString &name)
+{
+    return QDir::isRelativePath(name) ? base.absoluteFilePath(name) : name;
+}
+
+// The project file reader: a walk of the elements with an explicit stack, so
+// nesting costs no recursion and is bounded.
+class Reader
+{
+public:
+    Reader(const QByteArray &xml, const QDir &base) : xml(xml), base(base) {}
+
+    ProjectFile::Error run(ProjectNode *root, BookmarkMap *marks, QString *message)
+    {
+        xml.setNamespaceProcessing(false);
+        bool seenRoot = false;
+        while (!xml.atEnd()) {
+            switch (xml.readNext()) {
+            case QXmlStreamReader::StartElement:
+                if (stack.size() >= ProjectFile::MaxDepth) {
+                    *message = QStringLiteral("Folders nested deeper than %1 levels at line %2")
+                                   .arg(ProjectFile::MaxDepth)
+                                   .arg(xml.lineNumber());
+                    return ProjectFile::TooDeep;
+                }
+                if (!seenRoot) {
+                    seenRoot = true;
+                    root->name = xml.attributes().value(QLatin1String("Name")).toString();
+                    stack.append({Tree, root});
+                } else {
+                    startElement(marks);
+                }
+                break;
+            case QXmlStreamReader::EndElement:
+                stack.removeLast();
+                break;
+            default:
+                break;
+            }
+        }
+        if (xml.hasError()) {
+            *message = QStringLiteral("%1 at line %2, column %3")
+                           .arg(xml.errorString())
+                           .arg(xml.lineNumber())
+                           .arg(xml.columnNumber());
+            return ProjectFile::NotWellFormed;
+        }
+        return ProjectFile::NoError;
+    }
+
+private:
+    enum Context { Tree, Bookmarks, Ignored };
+    struct Level {
+        Context context;
+        ProjectNode *node; // Tree only: the node that children go into
+    };
+
+    void startElement(BookmarkMap *marks)
+    {
+        const Level top = stack.last();
+        const QStringView tag = xml.name();
+        const QXmlStreamAttributes attrs = xml.attributes();
+        if (top.context == Tree) {
+            if (tag == u"Folder") {
+                ProjectNode folder;
+                folder.type = ProjectNode::Folder;
+                folder.name = attrs.value(QLatin1String("Name")).toString();
+                top.node->children.append(std::move(folder));
+                // Stays valid: this list grows again only after the folder ends.
+                stack.append({Tree, &top.node->children.last()});
+                return;
+            }
+            if (tag == u"File") {
+                ProjectNode file;
+                file.type = ProjectNode::File;
+                file.path = resolveFile(base, attrs.value(QLatin1String("Name")).toString());
+                top.node->children.append(std::move(file));
+            } else if (tag == u"Bookmarks" && stack.size() == 1) {
+                stack.append({Bookmarks, nullptr});
+                return;
+            }
+        } else if (top.context == Bookmarks && tag == u"Bookmark") {
+            const QString file = base.absoluteFilePath(attrs.value(QLatin1String("FileName")).toString());
+            const int line = attrs.value(QLatin1String("LineNumber")).toInt(nullptr, 10);
+            (*marks)[file].append(line);
+            stack.append({Bookmarks, nullptr});
+            return;
+        }
+        stack.append({top.context == Bookmarks ? Bookmarks : Ignored, nullptr});
+    }
+
+    QXmlStreamReader xml;
+    QDir base;
+    QList<Level> stack;
+};
+
+bool scanInto(const QString &dirPath, const QStringList &nameFilters, ProjectNode *parent, QStringList *chain)
+{
+    const QString canonical = QFileInfo(dirPath).canonicalFilePath();
+    if (canonical.isEmpty() || chain->contains(canonical))
+        return false;
+    chain->append(canonical);
+    QDir dir(dirPath);
+    dir.setNameFilters(nameFilters);
+    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives | QDir::AllDirs | QDir::NoDotAndDotDot);
+    dir.setSorting(QDir::Name | QDir::DirsFirst);
+    const QFileInfoList entries = dir.entryInfoList();
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir()) {
+            ProjectNode folder;
+            folder.type = ProjectNode::Folder;
+            folder.name = entry.baseName();
+            scanInto(entry.filePath(), nameFilters, &folder, chain);
+            if (!folder.children.isEmpty())
+                parent->children.append(std::move(folder));
+        } else {
+            ProjectNode file;
+            file.type = ProjectNode::File;
+            file.path = entry.filePath();
+            parent->children.append(std::move(file));
+        }
+    }
+    chain->removeLast();
+    return true;
+}
+
+bool hasFiles(const QString &dirPath, const QStringList &nameFilters, QStringList *chain)
+{
+    const QString canonical = QFileInfo(dirPath).canonicalFilePath();
+    if (canonical.isEmpty() || chain->contains(canonical))
+        return false;
+    chain->append(canonical);
+    QDir dir(dirPath);
+    dir.setNameFilters(nameFilters);
+    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives | QDir::AllDirs | QDir::NoDotAndDotDot);
+    dir.setSorting(QDir::Name | QDir::DirsFirst);
+    bool found = false;
+    const QFileInfoList entries = dir.entryInfoList();
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() ? hasFiles(entry.filePath(), nameFilters, chain) : true) {
+            found = true;
+            break;
+        }
+    }
+    chain->removeLast();
+    return found;
+}
+
+} // namespace
+
+QString ProjectNode::typeName(Type type)
+{
+    switch (type) {
+    case Project: return QStringLiteral("Project");
+    case Folder: return QStringLiteral("Folder");
+    case File: return QStringLiteral("File");
+    }
+    return QString();
+}
+
+bool ProjectFile::read(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        err = OpenError;
+        errString = file.errorString();
+        return false;
+    }
+    // The read is bounded too: some files (under /proc, pipes) report no size.
+    const QByteArray bytes = file.size() > MaxSize ? QByteArray() : file.read(MaxSize + 1);
+    if (file.size() > MaxSize || bytes.size() > MaxSize) {
+        err = TooLarge;
+        errString = QStringLiteral("The file is larger than %1 MB").arg(MaxSize / (1024 * 1024));
+        return false;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        err = OpenError;
+        errString = file.errorString();
+        return false;
+    }
+    return parse(bytes, fileName);
+}
+
+bool ProjectFile::parse(const QByteArray &xml, const QString &fileName)
+{
+    ProjectNode newRoot;
+    newRoot.type = ProjectNode::Project;
+    BookmarkMap newMarks;
+    QString message;
+    Reader reader(xml, QDir(QFileInfo(fileName).path()));
+    err = reader.run(&newRoot, &newMarks, &message);
+    errString = message;
+    if (err != NoError)
+        return false;
+    root = std::move(newRoot);
+    bookmarks = std::move(newMarks);
+    return true;
+}
+
+QByteArray ProjectFile::serialize(const QString &fileName) const
+{
+    const QDir base(QFileInfo(fileName).path());
+    const QString rootTag = ProjectNode::typeName(root.type);
+    QString out = QLatin1Char('<') + rootTag;
+    appendAttribute(out, "Name", root.name);
+    out += QLatin1String(">\n");
+    for (const ProjectNode &child : root.children)
+        writeNode(out, child, base, 1);
+    // Bookmarks always come last, empty or not.
+    if (bookmarks.isEmpty()) {
+        out += QLatin1String(" <Bookmarks/>\n");
+    } else {
+        out += QLatin1String(" <Bookmarks>\n");
+        for (auto it = bookmarks.cbegin(); it != bookmarks.cend(); ++it) {
+            const QString relative = base.relativeFilePath(it.key());
+            for (int line : it.value()) {
+                out += QLatin1String("  <Bookmark");
+                appendAttribute(out, "FileName", relative);
+                appendAttribute(out, "LineNumber", QString::number(line));
+                out += QLatin1String("/>\n");
+            }
+        }
+        out += QLatin1String(" </Bookmarks>\n");
+    }
+    out += QLatin1String("</") + rootTag + QLatin1String(">\n");
+    return QByteArray(DocType) + out.toUtf8();
+}
+
+bool ProjectFile::write(const QString &fileName)
+{
+    QString message;
+    if (!writeFileAtomically(fileName, serialize(fileName), &message)) {
+        err = WriteError;
+        errString = message;
+        return false;
+    }
+    err = NoError;
+    errString.clear();
+    return true;
+}
+
+void scanFolder(const QString &dirPath, const QStringList &nameFilters, ProjectNode *parent)
+{
+    QStringList chain;
+    scanInto(dirPath, nameFilters, parent, &chain);
+}
+
+bool scanFolderNode(const QString &name, const QString &dirPath, const QStringList &nameFilters,
+                    ProjectNode *node)
+{
+    ProjectNode folder;
+    folder.type = ProjectNode::Folder;
+    folder.name = name;
+    scanFolder(dirPath, nameFilters, &folder);
+    if (folder.children.isEmpty())
+        return false;
+    *node = std::move(folder);
+    return true;
+}
+
+bool dirHasFiles(const QString &dirPath, const QStringList &nameFilters)
+{
+    QStringList chain;
+    return hasFiles(dirPath, nameFilters, &chain);
+}
+
+bool makeDirPath(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    QDir dir(path);
+    return dir.exists() || QDir().mkpath(path);
+}
+
+} // namespace ov
