@@ -1,46 +1,139 @@
 #pragma once
 
+#include "project/core/bookmarkstore.h"
+
+#include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidget>
 
+class QAction;
+class QFileIconProvider;
+class QMenu;
+
 namespace ov {
 
+class AddNewFileDialog;
 class DODIvez;
 class ProjectItem;
+class ProjectListItem;
+struct ProjectNode;
 
-// The project explorer: the tree of the open project and the project's
-// non-visual state. (Stub: filled in by the project work.)
+// The project explorer: the tree of the open project (virtual folders and
+// files on disk) and the project's non-visual state: its file name, the
+// bookmarks and, through the analysis members, the code model.
 class Project : public QTreeWidget
 {
     Q_OBJECT
 
 public:
+    // Indices of the shared context-menu actions.
+    enum ActionIndex { AddNewFile, AddExistFile, AddNewFolder, Rename, Close, Remove, Properties };
+
     Project(DODIvez *mainWindow, QWidget *parent);
     ~Project() override;
 
     // A project is open exactly when this is not null.
     ProjectItem *getRootItem() const { return rootItem; }
     QString getProjectFileName() const { return projectFileName; }
+    DODIvez *getMainWindow() const { return mainWindow; }
 
+    // Paths of all file items, in tree order.
     QStringList getProjectFiles() const;
-    QList<int> getBookmarks(const QString &fileName) const;
-    void setBookmarks(const QString &fileName, const QList<int> &bookmarks);
 
-public Q_SLOTS:
-    void startUpdating();
-    void closeProject();
-    void showNextBookmark();
-    void showPrevBookmark();
+    // Builds the tree from a project file; false (nothing changed, reason in
+    // errorString()) when it cannot be read or is not a project file.
+    bool loadProject(const QString &fileName);
+    // Writes the open project atomically; an empty name means its own file.
+    // False, with the reason in errorString(), when nothing was written.
+    bool saveProject(const QString &fileName = QString());
+    // A new empty project whose file will be `fileName`; writes nothing.
+    bool createProject(const QString &fileName);
+    // A new project filled from a folder of the disk; writes nothing.
+    bool createProjectFromFolder(const QString &dirPath, const QString &name, const QStringList &nameFilters);
+    // Saves, then closes the open project. When the save fails the user is
+    // told why and may keep the project open: then false.
+    bool saveAndCloseProject();
+    QString errorString() const { return lastError; }
+
+    // A folder item for `dirPath` under `parentItem`, holding the matching
+    // files and the folders that hold some; nothing when it holds none.
+    void addDirItem(const QString &name, const QString &dirPath, const QStringList &nameFilters,
+                    ProjectListItem *parentItem);
+    void addFileItem(const QString &path, ProjectListItem *parentItem);
+
+    // Asks the main window to open a file in an editor tab.
+    void openFile(const QString &path);
+
+    QAction *action(ActionIndex index) const { return actions.value(index); }
+    QMenu *projectMenu() const { return projectItemMenu; }
+    QMenu *folderMenu() const { return folderItemMenu; }
+    QMenu *fileMenu() const { return fileItemMenu; }
+    AddNewFileDialog *newFileDialog() const { return addNewFileDialog; }
+    BookmarkStore::Position bookmarkPosition() const { return bookmarkStore.position(); }
 
 Q_SIGNALS:
     void projectUpdated();
 
+public Q_SLOTS:
+    void _addNewFile();
+    void _addExistFile();
+    void _addNewFolder();
+    void _rename();
+    void _close();
+    void _delete();
+    void _properties();
+    void _itemDoubleClicked(QTreeWidgetItem *item, int column);
+    void _itemNameChanged(QTreeWidgetItem *item, int column);
+    void _addFile(QString fileName);
+    void _addDir(QString dirName, QStringList nameFilters);
+
+    void addBookmark(QString fileName, int lineNumber);
+    void removeBookmark(QString fileName, int lineNumber);
+    bool hasBookmark(QString fileName, int lineNumber);
+    void cleanBookmarks();
+    QList<int> getBookmarks(const QString &fileName) const;
+    void setBookmarks(const QString &fileName, const QList<int> &bookmarks);
+    void showNextBookmark();
+    void showPrevBookmark();
+
+    void startUpdating();
+    void closeProject();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
 private:
+    QWidget *dialogParent();
+    QIcon fileIcon(const QString &path);
+    QIcon folderIcon();
+    void buildItems(const ProjectNode &node, ProjectListItem *parent);
+    ProjectNode nodeOf(const ProjectListItem *item) const;
+    // Where new items go: the current item, or beside it when it is a file.
+    ProjectListItem *currentContainer() const;
+    void editInPlace(QTreeWidgetItem *item);
+    void showBookmark();
+
     DODIvez *mainWindow = nullptr;
     ProjectItem *rootItem = nullptr;
+    QHash<int, QAction *> actions;
+    QMenu *projectItemMenu = nullptr;
+    QMenu *folderItemMenu = nullptr;
+    QMenu *fileItemMenu = nullptr;
+    AddNewFileDialog *addNewFileDialog = nullptr;
     QString projectFileName;
+    QFileIconProvider *iconProvider = nullptr;
+    QHash<QString, QIcon> iconsBySuffix;
+    QString lastError;
+    BookmarkStore bookmarkStore;
+
+    // --- analysis: the code database beside the project file and the code
+    // model (project_analysis.cpp) ---
+    void loadCodeDB();
+    void saveCodeDB();
+    void clearCodeModel();
 };
 
 } // namespace ov

@@ -1,0 +1,148 @@
+#include "project/addnewfiledialog.h"
+
+#include "app/dialogs.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTreeWidget>
+
+namespace ov {
+
+AddNewFileDialog::AddNewFileDialog(QWidget *parent) : QDialog(parent)
+{
+    categories = {QStringLiteral("C++"), QStringLiteral("Asm"), QStringLiteral("Other")};
+    templates.insert(QStringLiteral("C++"), {{QStringLiteral(".hpp"), QStringLiteral("C++ Header File")},
+                                             {QStringLiteral(".cpp"), QStringLiteral("C++ Source File")}});
+    templates.insert(QStringLiteral("Asm"), {{QStringLiteral(".asm"), QStringLiteral("Asm Source File")}});
+    templates.insert(QStringLiteral("Other"), {{QString(), QStringLiteral("Custom Build File")}});
+
+    setWindowTitle(QStringLiteral("Add new element"));
+    setModal(true);
+
+    auto *form = new QFormLayout(this);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+
+    auto *group = new QGroupBox(QString(), this);
+    QSizePolicy groupPolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    groupPolicy.setHorizontalStretch(1);
+    group->setSizePolicy(groupPolicy);
+    auto *grid = new QGridLayout(group);
+
+    categoryTree = new QTreeWidget(group);
+    categoryTree->setObjectName(QStringLiteral("categoryTree"));
+    QStyle *style = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (style) {
+        style->setParent(categoryTree);
+        categoryTree->setStyle(style);
+    }
+    categoryTree->setHeaderLabel(QStringLiteral("File Types"));
+    auto *all = new QTreeWidgetItem(categoryTree, {QStringLiteral("All")});
+    for (const QString &category : std::as_const(categories))
+        new QTreeWidgetItem(all, {category});
+    all->setExpanded(true);
+    grid->addWidget(categoryTree, 0, 0, 1, 2);
+
+    templateList = new QListWidget(group);
+    templateList->setObjectName(QStringLiteral("templateList"));
+    grid->addWidget(templateList, 0, 2);
+
+    auto *frame = new QFrame(group);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setFrameShadow(QFrame::Raised);
+    auto *frameGrid = new QGridLayout(frame);
+    auto *nameLabel = new QLabel(QStringLiteral("Name"), frame);
+    nameLabel->setFrameShape(QFrame::NoFrame);
+    nameEdit = new QLineEdit(frame);
+    nameEdit->setObjectName(QStringLiteral("nameEdit"));
+    pathEdit = new QLineEdit(frame);
+    pathEdit->setObjectName(QStringLiteral("pathEdit"));
+    auto *browse = new QPushButton(QStringLiteral("Browse..."), frame);
+    frameGrid->addWidget(nameLabel, 0, 0);
+    frameGrid->addWidget(nameEdit, 0, 1);
+    frameGrid->addWidget(new QLabel(QStringLiteral("Path"), frame), 1, 0);
+    frameGrid->addWidget(pathEdit, 1, 1);
+    frameGrid->addWidget(browse, 1, 2);
+    grid->addWidget(frame, 1, 0, 1, 3);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::No, Qt::Horizontal, this);
+    form->addRow(group);
+    form->addRow(buttons);
+
+    connect(buttons, &QDialogButtonBox::accepted, this, &AddNewFileDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &AddNewFileDialog::reject);
+    connect(browse, &QPushButton::pressed, this, &AddNewFileDialog::changeFilePath);
+    connect(categoryTree, &QTreeWidget::itemSelectionChanged, this, &AddNewFileDialog::changedTemplatesCategories);
+
+    categoryTree->setCurrentItem(all);
+    fileName.clear();
+    setPath(QCoreApplication::applicationDirPath());
+}
+
+QString AddNewFileDialog::getFilePath() const
+{
+    return folder + QLatin1Char('/') + fileName;
+}
+
+void AddNewFileDialog::setPath(const QString &path)
+{
+    folder = path;
+    pathEdit->setText(QDir::toNativeSeparators(folder));
+}
+
+void AddNewFileDialog::changeFilePath()
+{
+    const QString chosen = Dialogs::getExistingDirectory(this, QStringLiteral("Set file location"), folder);
+    if (!chosen.isEmpty())
+        setPath(chosen);
+}
+
+void AddNewFileDialog::accept()
+{
+    fileName = nameEdit->text();
+    if (fileName.isEmpty()) {
+        Dialogs::critical(this, QStringLiteral("Empty file name"),
+                          QStringLiteral("Can't create file without name. Please specify file name."));
+        return;
+    }
+    const QList<QListWidgetItem *> selected = templateList->selectedItems();
+    if (selected.isEmpty()) {
+        QDialog::accept();
+        return;
+    }
+    const QString extension = selected.first()->whatsThis();
+    if (extension != QLatin1Char('.') + QFileInfo(fileName).suffix())
+        fileName += extension;
+    folder = QDir::fromNativeSeparators(pathEdit->text());
+    QDialog::accept();
+}
+
+void AddNewFileDialog::changedTemplatesCategories()
+{
+    templateList->clear();
+    const QTreeWidgetItem *current = categoryTree->currentItem();
+    const QString category = current ? current->text(0) : QString();
+    const QStringList shown = templates.contains(category) ? QStringList{category} : categories;
+    for (const QString &c : shown) {
+        for (const Template &t : templates.value(c)) {
+            auto *item = new QListWidgetItem(QIcon(QStringLiteral(":/icons/silk/page_white.png")),
+                                             t.first + QStringLiteral(" - ") + t.second, templateList);
+            item->setWhatsThis(t.first);
+        }
+    }
+    if (templateList->count() > 0)
+        templateList->setCurrentRow(0);
+}
+
+} // namespace ov

@@ -1,0 +1,64 @@
+// The project's bookmarks: the store the editors hand their lines to, and
+// the next/previous commands that move across files.
+#include "project/project.h"
+
+#include "app/dodivez.h"
+#include "editor/mainview.h"
+#include "editor/sourceedit.h"
+
+namespace ov {
+
+void Project::addBookmark(QString fileName, int lineNumber)
+{
+    bookmarkStore.add(fileName, lineNumber);
+}
+
+void Project::removeBookmark(QString fileName, int lineNumber)
+{
+    bookmarkStore.remove(fileName, lineNumber);
+}
+
+bool Project::hasBookmark(QString fileName, int lineNumber)
+{
+    return bookmarkStore.has(fileName, lineNumber);
+}
+
+void Project::cleanBookmarks()
+{
+    bookmarkStore.clear();
+}
+
+QList<int> Project::getBookmarks(const QString &fileName) const
+{
+    return bookmarkStore.get(fileName);
+}
+
+void Project::setBookmarks(const QString &fileName, const QList<int> &lines)
+{
+    bookmarkStore.set(fileName, lines);
+}
+
+void Project::showNextBookmark()
+{
+    if (rootItem && bookmarkStore.next())
+        showBookmark();
+}
+
+void Project::showPrevBookmark()
+{
+    if (rootItem && bookmarkStore.prev())
+        showBookmark();
+}
+
+void Project::showBookmark()
+{
+    if (!mainWindow)
+        return;
+    const BookmarkStore::Position pos = bookmarkStore.position();
+    MainView *view = mainWindow->mainView();
+    view->addSource(pos.file);
+    if (SourceEdit *editor = view->getSource(pos.file))
+        editor->goToLine(pos.line);
+}
+
+} // namespace ov
