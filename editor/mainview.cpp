@@ -30,6 +30,9 @@ namespace {
 const QLatin1String SourceEditTag("SourceEdit");
 const QLatin1String CallGraphTag("CallGraph");
 const QLatin1String UriList("text/uri-list");
+// Above this the user is asked first: the document is built in one go.
+const qint64 LargeFileSize = 20 * 1024 * 1024;
+const qint64 BinaryProbeSize = 8192;
 
 } // namespace
 
@@ -107,18 +110,8 @@ bool MainView::addSource(QString fileName)
         }
     }
 
-    QFile probe(fileName);
-    QString error;
-    if (QFileInfo(fileName).isDir())
-        error = QStringLiteral("Is a directory");
-    else if (!probe.open(QIODevice::ReadOnly | QIODevice::Text))
-        error = probe.errorString();
-    if (!error.isEmpty()) {
-        Dialogs::warning(this, QStringLiteral("Application"),
-                         QStringLiteral("Cannot read file %1:\n%2.").arg(fileName, error));
+    if (!mayOpen(fileName))
         return false;
-    }
-    probe.close();
 
     auto *editor = new SourceEdit(fileName, this);
     const int idx = addTab(editor, QFileInfo(fileName).fileName());
@@ -131,6 +124,47 @@ bool MainView::addSource(QString fileName)
         connect(editor, &QPlainTextEdit::redoAvailable, mainWindow->getRedoAction(), &QAction::setEnabled);
     }
     connect(editor, &QPlainTextEdit::textChanged, this, &MainView::updateTabNames);
+    return true;
+}
+
+bool MainView::mayOpen(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    QFile probe(fileName);
+    QByteArray head;
+    QString error;
+    if (info.isDir())
+        error = QStringLiteral("Is a directory");
+    else if (info.exists() && !info.isFile())
+        error = QStringLiteral("Not a regular file"); // a pipe or device would block or never end
+    else if (!probe.open(QIODevice::ReadOnly))
+        error = probe.errorString();
+    if (error.isEmpty()) {
+        head = probe.read(BinaryProbeSize);
+        if (probe.error() != QFileDevice::NoError)
+            error = probe.errorString();
+    }
+    if (!error.isEmpty()) {
+        Dialogs::warning(this, QStringLiteral("Application"),
+                         QStringLiteral("Cannot read file %1:\n%2.").arg(fileName, error));
+        return false;
+    }
+
+    const auto ask = [this](const QString &text) {
+        return Dialogs::question(this, QStringLiteral("Application"), text + QStringLiteral("\nOpen it anyway?"),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    };
+    if (info.size() > LargeFileSize
+        && !ask(QStringLiteral("File %1 is %2 MB large: opening it may take a while.")
+                    .arg(fileName).arg(info.size() / (1024 * 1024))))
+        return false;
+    // A NUL byte outside UTF-16 text means the file is not text: the editor
+    // drops carriage returns and expands tabs, so saving would change it.
+    const bool utf16 = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF");
+    if (!utf16 && head.contains('\0')
+        && !ask(QStringLiteral("File %1 does not look like text: saving it from the editor may damage it.")
+                    .arg(fileName)))
+        return false;
     return true;
 }
 

@@ -70,6 +70,8 @@ protected:
 
 private:
     void createCallGraphPage();
+    // Tells why a file cannot or should not be opened; true to go on.
+    bool mayOpen(const QString &fileName);
     void removePage(int idx);
 
     DODIvez *mainWindow = nullptr;

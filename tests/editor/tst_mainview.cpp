@@ -1,0 +1,321 @@
+// The document tabs: opening, closing with the save prompt, titles, the
+// edit actions and status indicators, drops and the tab menu.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QGraphicsView>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/dodivez.h"
+#include "editor/mainview.h"
+#include "editor/sourceedit.h"
+#include "testutil.h"
+
+using namespace ov;
+
+class MainViewTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    DODIvez *window = nullptr;
+
+    MainView *view() const { return window->mainView(); }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    SourceEdit *open(const QString &name, const QByteArray &bytes = "text\n")
+    {
+        if (!ovtest::writeFile(path(name), bytes) || !view()->addSource(path(name)))
+            return nullptr;
+        return view()->getSource(path(name));
+    }
+
+    SourceEdit *openDirty(const QString &name)
+    {
+        SourceEdit *e = open(name);
+        if (e)
+            e->insertPlainText(QStringLiteral("edit "));
+        return e;
+    }
+
+    QStringList tabTexts() const
+    {
+        QStringList texts;
+        for (int i = 0; i < view()->count(); ++i)
+            texts << view()->tabText(i);
+        return texts;
+    }
+
+    QStringList askedAbout() const
+    {
+        QStringList titles;
+        for (const Dialogs::Call &call : Dialogs::calls())
+            if (call.title == QLatin1String("Save document"))
+                titles << call.text;
+        return titles;
+    }
+
+    bool visible(const char *name) const { return window->findChild<QLabel *>(name)->isVisibleTo(window); }
+
+    // Runs the tab menu for tab `idx` and returns its entries ("-" for a separator).
+    QStringList tabMenuEntries(int idx)
+    {
+        QStringList entries;
+        QTimer::singleShot(0, this, [&entries] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction *a : menu->actions())
+                entries << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : " (off)"));
+            menu->close();
+        });
+        view()->showTabContextMenu(view()->tabBar()->tabRect(idx).center());
+        return entries;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ovtest::isolate();
+        window = new DODIvez(QString());
+        window->show();
+    }
+
+    void cleanupTestCase() { delete window; }
+
+    void init() { Dialogs::clear(); }
+
+    void cleanup()
+    {
+        for (int i = view()->count() - 1; i >= 0; --i) {
+            if (SourceEdit *e = view()->getSource(i))
+                e->document()->setModified(false);
+            view()->closeTab(i);
+        }
+        Dialogs::clear();
+    }
+
+    void opensAndReactivates()
+    {
+        QVERIFY(!view()->addSource(QString()));
+        QVERIFY(open("a.php"));
+        QVERIFY(open("b.php"));
+        QCOMPARE(tabTexts(), QStringList({"a.php", "b.php"}));
+        QCOMPARE(view()->tabToolTip(0), path("a.php"));
+        QCOMPARE(view()->currentIndex(), 1);
+        QVERIFY(view()->addSource(path("a.php")));
+        QCOMPARE(view()->count(), 2);
+        QCOMPARE(view()->currentIndex(), 0);
+        // The same file through another spelling is another document.
+        QVERIFY(view()->addSource(dir.path() + "/./a.php"));
+        QCOMPARE(view()->count(), 3);
+        QVERIFY(Dialogs::calls().isEmpty());
+    }
+
+    void closeTabAnswers_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::newRow("save") << int(QMessageBox::Save) << true << QByteArray("edit text\n");
+        QTest::newRow("discard") << int(QMessageBox::Discard) << true << QByteArray("text\n");
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << QByteArray("text\n");
+    }
+
+    void closeTabAnswers()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        QFETCH(QByteArray, onDisk);
+        QVERIFY(openDirty("c.php"));
+        Dialogs::queueAnswer(answer);
+        QCOMPARE(view()->closeTab(0), closed);
+        QCOMPARE(askedAbout(), QStringList("Do you want save changes?"));
+        QCOMPARE(Dialogs::lastCall().kind, QStringLiteral("warning"));
+        QCOMPARE(view()->count(), closed ? 0 : 1);
+        QCOMPARE(ovtest::readFile(path("c.php")), onDisk);
+    }
+
+    void cleanTabClosesWithoutAsking()
+    {
+        QVERIFY(open("clean.php"));
+        QVERIFY(view()->closeTab(0));
+        QVERIFY(view()->closeTab(5)); // no such page: nothing to do
+        QCOMPARE(view()->count(), 0);
+        QVERIFY(Dialogs::calls().isEmpty());
+    }
+
+    // A save that fails while closing keeps the tab and its edits.
+    void failedSaveKeepsTheTab()
+    {
+        SourceEdit *e = openDirty("keep.php");
+        e->rename(path("missing/keep.php"));
+        Dialogs::queueAnswer(int(QMessageBox::Save));
+        QVERIFY(!view()->closeTab(0));
+        QCOMPARE(view()->count(), 1);
+        QVERIFY(Dialogs::lastCall().text.startsWith("Cannot write file"));
+        QVERIFY(e->isDirty());
+        QCOMPARE(view()->tabText(0), QStringLiteral("keep.php*"));
+    }
+
+    void closeAllGoesFromTheLastAndStopsAtCancel()
+    {
+        openDirty("1.php");
+        openDirty("2.php");
+        openDirty("3.php");
+        Dialogs::queueAnswer(int(QMessageBox::Discard));
+        Dialogs::queueAnswer(int(QMessageBox::Cancel));
+        QVERIFY(!view()->closeAll());
+        QCOMPARE(tabTexts(), QStringList({"1.php*", "2.php*"}));
+        QCOMPARE(askedAbout().size(), 2);
+    }
+
+    void closeAllButThis()
+    {
+        open("a.php");
+        openDirty("b.php");
+        open("c.php");
+        open("d.php");
+        view()->setCurrentIndex(2);
+        QMetaObject::invokeMethod(view(), "closeAllButThis"); // b's question: cancelled
+        QCOMPARE(tabTexts(), QStringList({"a.php", "b.php*", "c.php"}));
+        QCOMPARE(view()->currentIndex(), 2);
+        Dialogs::queueAnswer(int(QMessageBox::Discard));
+        QMetaObject::invokeMethod(view(), "closeAllButThis");
+        QCOMPARE(tabTexts(), QStringList({"c.php"}));
+    }
+
+    void titlesFollowTheDirtyState()
+    {
+        SourceEdit *e = open("t.php");
+        e->insertPlainText("x");
+        QCOMPARE(view()->tabText(0), QStringLiteral("t.php*"));
+        QVERIFY(window->save());
+        QCOMPARE(view()->tabText(0), QStringLiteral("t.php"));
+        e->undo();
+        view()->saveAll();
+        QCOMPARE(view()->tabText(0), QStringLiteral("t.php"));
+        QCOMPARE(ovtest::readFile(path("t.php")), QByteArray("text\n"));
+    }
+
+    void renameSource()
+    {
+        open("r.php");
+        QVERIFY(!view()->renameSource(path("nope.php"), path("x.php")));
+        QVERIFY(view()->renameSource(path("r.php"), path("sub/s.php")));
+        QCOMPARE(view()->tabText(0), QStringLiteral("s.php"));
+        QCOMPARE(view()->tabToolTip(0), path("sub/s.php"));
+        QVERIFY(view()->getSource(path("sub/s.php")));
+    }
+
+    void editActionsAndIndicatorsFollowTheCurrentTab()
+    {
+        QAction *copy = window->getCopyAction();
+        QAction *cut = window->getCutAction();
+        QAction *paste = window->getPasteAction();
+        QAction *undo = window->getUndoAction();
+        QAction *redo = window->getRedoAction();
+        SourceEdit *a = open("a.php");
+        QVERIFY(paste->isEnabled());
+        QVERIFY(!copy->isEnabled() && !cut->isEnabled() && !undo->isEnabled() && !redo->isEnabled());
+        QVERIFY(visible("lineLabel") && visible("charLabel") && visible("overwriteModeLabel"));
+
+        a->selectAll();
+        QVERIFY(copy->isEnabled() && cut->isEnabled());
+        view()->cut();
+        QVERIFY(undo->isEnabled());
+        QVERIFY(!copy->isEnabled());
+        view()->undo();
+        QVERIFY(redo->isEnabled());
+
+        SourceEdit *b = open("b.php");
+        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+        b->setOverwrite(true);
+
+        // The call graph page keeps the actions as they were and hides the indicators.
+        view()->setCurrentIndex(0);
+        QVERIFY(redo->isEnabled());
+        view()->showCallGraph(PHPFunctionDefinition());
+        QCOMPARE(view()->getNumTabs(), 3);
+        QCOMPARE(view()->currentWidget()->whatsThis(), QStringLiteral("CallGraph"));
+        QCOMPARE(view()->tabText(2), QStringLiteral("Call Graph"));
+        QVERIFY(!view()->getCurrentSource());
+        QVERIFY(redo->isEnabled() && paste->isEnabled());
+        QVERIFY(!visible("lineLabel") && !visible("charLabel") && !visible("overwriteModeLabel"));
+        view()->redo(); // no editor: nothing happens
+        QCOMPARE(a->toPlainText(), QStringLiteral("text\n"));
+        view()->changeOverwriteMode();
+
+        view()->setCurrentIndex(1);
+        QVERIFY(visible("overwriteModeLabel"));
+        QCOMPARE(window->findChild<QLabel *>("overwriteModeLabel")->text(), QStringLiteral("OVR"));
+        view()->changeOverwriteMode();
+        QVERIFY(!b->overwriteMode());
+        QCOMPARE(window->findChild<QLabel *>("overwriteModeLabel")->text(), QStringLiteral("INS"));
+
+        // Closing the call graph keeps its page for the next graph.
+        QVERIFY(view()->closeTab(2));
+        QVERIFY(view()->showCallGraph(PHPFunctionDefinition()));
+        QCOMPARE(view()->getNumTabs(), 3);
+    }
+
+    void dropsOpenFilesInOrder()
+    {
+        ovtest::writeFile(path("d1.php"), "1");
+        ovtest::writeFile(path("d2.php"), "2");
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path("d1.php")), QUrl::fromLocalFile(path("d2.php"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view(), &drop);
+        QCOMPARE(tabTexts(), QStringList({"d1.php", "d2.php"}));
+        QCOMPARE(view()->currentIndex(), 1);
+        // Dropped on an editor, a file is opened rather than pasted as a link.
+        ovtest::writeFile(path("d3.php"), "3");
+        QMimeData third;
+        third.setUrls({QUrl::fromLocalFile(path("d3.php"))});
+        QWidget *viewport = view()->getSource(0)->viewport();
+        QDragEnterEvent onEditor(QPoint(5, 5), Qt::CopyAction, &third, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &onEditor);
+        QVERIFY(onEditor.isAccepted());
+        QDropEvent dropOnEditor(QPointF(5, 5), Qt::CopyAction, &third, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &dropOnEditor);
+        QCOMPARE(tabTexts(), QStringList({"d1.php", "d2.php", "d3.php"}));
+        QCOMPARE(view()->getSource(0)->toPlainText(), QStringLiteral("1"));
+        QMimeData text;
+        text.setText("plain");
+        QDragEnterEvent other(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        other.ignore();
+        QApplication::sendEvent(view(), &other);
+        QVERIFY(!other.isAccepted());
+    }
+
+    void tabMenu()
+    {
+        open("m.php");
+        QCOMPARE(tabMenuEntries(0), QStringList({"Save", "Copy Full Path", "Open Containing Folder", "-", "Close",
+                                                 "Close All But This (off)"}));
+        view()->showCallGraph(PHPFunctionDefinition());
+        view()->setCurrentIndex(0);
+        QCOMPARE(tabMenuEntries(1), QStringList({"Close", "Close All But This"}));
+        QCOMPARE(view()->currentIndex(), 1);
+
+        view()->setCurrentIndex(0);
+        QMetaObject::invokeMethod(view(), "copyFilePath");
+        QCOMPARE(QApplication::clipboard()->text(), path("m.php"));
+        QMetaObject::invokeMethod(view(), "closeThis");
+        QCOMPARE(tabTexts(), QStringList({"Call Graph"}));
+    }
+};
+
+QTEST_MAIN(MainViewTest)
+#include "tst_mainview.moc"
