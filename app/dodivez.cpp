@@ -102,6 +102,7 @@ DODIvez::DODIvez(QString fileName, QWidget *parent)
     createMenus();
     updateRecentFileActions();
 
+    resize(1000, 700); // until stored settings say otherwise
     readSettings();
     setWindowTitle(QStringLiteral("Viziro"));
 
@@ -119,6 +120,8 @@ DODIvez::DODIvez(QString fileName, QWidget *parent)
 
 DODIvez::~DODIvez()
 {
+    if (projectTree->getRootItem())
+        projectTree->saveProject();
     writeSettings();
 }
 

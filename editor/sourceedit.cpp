@@ -49,14 +49,17 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent)
     highlightCurrentLine();
     setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    this->fileName = fileName;
-    loadFile();
-
-    setMouseTracking(true);
+    // The font is set before the text arrives: set after, it would lay out
+    // the whole document again.
     QFont font(QStringLiteral("Courier"), 10);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     setFont(font);
+
+    this->fileName = fileName;
+    loadFile();
+
+    setMouseTracking(true);
     dirty = false;
     updateTitle();
     updateAddInfoPanelWidth(0);

@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include <QPoint>
 #include <QString>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include "editor/core/textfile.h"
@@ -155,6 +156,34 @@ private:
 
     TextFormat format;
     bool loaded = false;
+
+    // --- gutter and editing keys (sourceedit_editing.cpp) ---
+public:
+    // 0-based numbers of the bookmarked lines, as handed to the project.
+    QList<int> bookmarkLines() const;
+
+private:
+    void bookmarksEdited();
+    bool handleMovementKey(QKeyEvent *e);
+    bool handleQuoteOrBracketKey(QKeyEvent *e);
+    bool handleBraceKey(QKeyEvent *e);
+    bool handleLineKey(QKeyEvent *e);
+    bool handleCloserKey(QKeyEvent *e);
+    void smartHome(QTextCursor::MoveMode mode);
+    void smartEnd(QTextCursor::MoveMode mode);
+    void wrapSelection(const QString &opener, const QString &closer);
+    void insertPair(QChar opener, QChar closer, bool &pending);
+    void insertBraceBlock();
+    void wrapInBraceBlock();
+    void insertIndentedNewLine();
+    void clearPendingClosers();
+    void notePendingCloser(bool &flag);
+    bool closerPending(bool flag) const;
+
+    // Where the last automatic closer left the cursor and the document.
+    int pendingPosition = -1;
+    int pendingUndoSteps = -1;
+    int pendingRevision = -1;
 };
 
 } // namespace ov

@@ -1,0 +1,328 @@
+// The editing keys and line commands, driven through real key events.
+// Texts mark the cursor with '|' and, when there is a selection, its
+// anchor with '^'. Scripts type their characters; <Name> is a special key
+// or a command. The undo column lists the text after each further undo.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "sourceeditfixture.h"
+
+using namespace ov;
+
+namespace {
+
+struct Marked {
+    QString text;
+    int anchor = 0;
+    int position = 0;
+};
+
+Marked parse(const QString &marked)
+{
+    Marked m;
+    int anchor = -1;
+    for (const QChar ch : marked) {
+        if (ch == QLatin1Char('|'))
+            m.position = m.text.size();
+        else if (ch == QLatin1Char('^'))
+            anchor = m.text.size();
+        else
+            m.text += ch;
+    }
+    m.anchor = anchor < 0 ? m.position : anchor;
+    return m;
+}
+
+QString render(const QString &text, int anchor, int position)
+{
+    QString out = text;
+    // Insert the later marker first so the earlier index stays right.
+    if (anchor != position && anchor > position)
+        out.insert(anchor, QLatin1Char('^'));
+    out.insert(position, QLatin1Char('|'));
+    if (anchor != position && anchor < position)
+        out.insert(anchor, QLatin1Char('^'));
+    return out;
+}
+
+QString render(const SourceEdit *editor)
+{
+    const QTextCursor c = editor->textCursor();
+    return render(editor->toPlainText(), c.anchor(), c.position());
+}
+
+void key(SourceEdit *editor, const QString &name)
+{
+    static const QHash<QString, QPair<int, int>> keys = {
+        {QStringLiteral("Home"), {Qt::Key_Home, Qt::NoModifier}},
+        {QStringLiteral("S-Home"), {Qt::Key_Home, Qt::ShiftModifier}},
+        {QStringLiteral("C-Home"), {Qt::Key_Home, Qt::ControlModifier}},
+        {QStringLiteral("End"), {Qt::Key_End, Qt::NoModifier}},
+        {QStringLiteral("S-End"), {Qt::Key_End, Qt::ShiftModifier}},
+        {QStringLiteral("Ins"), {Qt::Key_Insert, Qt::NoModifier}},
+        {QStringLiteral("Tab"), {Qt::Key_Tab, Qt::NoModifier}},
+        {QStringLiteral("Ret"), {Qt::Key_Return, Qt::NoModifier}},
+        {QStringLiteral("Enter"), {Qt::Key_Enter, Qt::KeypadModifier}},
+        {QStringLiteral("Right"), {Qt::Key_Right, Qt::NoModifier}},
+        {QStringLiteral("Down"), {Qt::Key_Down, Qt::NoModifier}},
+        {QStringLiteral("C-v"), {Qt::Key_V, Qt::ControlModifier}},
+    };
+    if (name == QLatin1String("indent"))
+        editor->indent();
+    else if (name == QLatin1String("unindent"))
+        editor->unindent();
+    else if (name == QLatin1String("comment"))
+        editor->comment();
+    else if (name == QLatin1String("uncomment"))
+        editor->uncomment();
+    else if (name == QLatin1String("undo"))
+        editor->undo();
+    else if (keys.contains(name))
+        QTest::keyClick(editor, Qt::Key(keys[name].first), Qt::KeyboardModifiers(keys[name].second));
+    else
+        QFAIL(qPrintable(QStringLiteral("unknown key <%1>").arg(name)));
+}
+
+void play(SourceEdit *editor, const QString &script)
+{
+    for (int i = 0; i < script.size(); ++i) {
+        if (script.at(i) == QLatin1Char('<')) {
+            const int close = script.indexOf(QLatin1Char('>'), i);
+            key(editor, script.mid(i + 1, close - i - 1));
+            i = close;
+        } else {
+            QTest::keyClick(editor, script.at(i).toLatin1());
+        }
+    }
+}
+
+} // namespace
+
+class EditingTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+
+    void columns()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("undo");
+    }
+
+    void run()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, script);
+        QFETCH(QString, after);
+        QFETCH(QStringList, undo);
+        auto editor = ovtest::makeEditor(dir, QString());
+        QVERIFY(editor);
+        const Marked start = parse(before);
+        editor->setPlainText(start.text);
+        QTextCursor c = editor->textCursor();
+        c.setPosition(start.anchor);
+        c.setPosition(start.position, QTextCursor::KeepAnchor);
+        editor->setTextCursor(c);
+
+        play(editor.get(), script);
+        const Marked expected = parse(after);
+        QCOMPARE(render(editor.get()), render(expected.text, expected.anchor, expected.position));
+
+        QStringList history;
+        for (int i = 0; i < 20 && editor->document()->isUndoAvailable(); ++i) {
+            editor->undo();
+            history << editor->toPlainText();
+        }
+        if (history != undo)
+            qDebug() << "undo history" << history;
+        QCOMPARE(history, undo);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ovtest::isolate();
+        QVERIFY(dir.isValid());
+    }
+
+    void lineCommands_data()
+    {
+        columns();
+        const QStringList none;
+        // indent
+        QTest::newRow("indent: cursor mid-line keeps its character") << "ab|c" << "<indent>" << "    ab|c" << QStringList{"abc"};
+        QTest::newRow("indent: cursor at line start inserts before it") << "x\n|abc" << "<indent>" << "x\n    |abc" << QStringList{"x\nabc"};
+        QTest::newRow("indent: forward selection") << "^one\ntwo\nth|ree" << "<indent>"
+                                                   << "    ^one\n    two\n    th|ree" << QStringList{"one\ntwo\nthree"};
+        QTest::newRow("indent: backward selection") << "|one\ntwo\nth^ree" << "<indent>"
+                                                    << "    |one\n    two\n    th^ree" << QStringList{"one\ntwo\nthree"};
+        QTest::newRow("indent: selection up to a line start leaves that line")
+            << "a\n^b\nc\nd\n|e" << "<indent>" << "a\n    ^b\n    c\n    d\n|e" << QStringList{"a\nb\nc\nd\ne"};
+        QTest::newRow("indent: last line once") << "a\nb|" << "<indent>" << "a\n    b|" << QStringList{"a\nb"};
+        QTest::newRow("Tab on a selection indents") << "^one\ntw|o" << "<Tab>" << "    ^one\n    tw|o" << QStringList{"one\ntwo"};
+        QTest::newRow("Tab without selection types a tab") << "a|b" << "<Tab>" << "a\t|b" << QStringList{"ab"};
+        // unindent
+        QTest::newRow("unindent: two spaces, then stops") << "  |x" << "<unindent>" << "|x" << QStringList{"  x"};
+        QTest::newRow("unindent: at most four") << "      a|b" << "<unindent>" << "  a|b" << QStringList{"      ab"};
+        QTest::newRow("unindent: word at line start, no change") << "x|yz" << "<unindent>" << "x|yz" << none;
+        QTest::newRow("unindent: tabs are whitespace") << "\t\t|foo" << "<unindent>" << "|foo" << QStringList{"\t\tfoo"};
+        QTest::newRow("unindent: cursor at line start") << "a\n|    b" << "<unindent>" << "a\n|b" << QStringList{"a\n    b"};
+        QTest::newRow("unindent: last line once") << "a\n    b|" << "<unindent>" << "a\nb|" << QStringList{"a\n    b"};
+        QTest::newRow("unindent: selection shifts back by what each end lost")
+            << "^    one\n  two\n  th|ree" << "<unindent>" << "^one\ntwo\nth|ree" << QStringList{"    one\n  two\n  three"};
+        QTest::newRow("unindent: end inside removed indentation stays on its line")
+            << "x\n  ^  one\n    t|wo" << "<unindent>" << "x\n^one\nt|wo" << QStringList{"x\n    one\n    two"};
+        // comment
+        QTest::newRow("comment: four spaces") << "    fo|o" << "<comment>" << "//  fo|o" << QStringList{"    foo"};
+        QTest::newRow("comment: word") << "fo|o" << "<comment>" << "//fo|o" << QStringList{"foo"};
+        QTest::newRow("comment: one space") << " fo|o" << "<comment>" << "//fo|o" << QStringList{" foo"};
+        QTest::newRow("comment: brace") << "} else {|" << "<comment>" << "//} else {|" << QStringList{"} else {"};
+        QTest::newRow("comment: empty line stays empty") << "^a\n\n  b|" << "<comment>" << "^//a\n\n//b|" << QStringList{"a\n\n  b"};
+        QTest::newRow("comment: backward selection") << "|a\nb^" << "<comment>" << "|//a\n//b^" << QStringList{"a\nb"};
+        QTest::newRow("comment: cursor at line start") << "a\n|b" << "<comment>" << "a\n//|b" << QStringList{"a\nb"};
+        QTest::newRow("comment: last line once") << "a\nb|" << "<comment>" << "a\n//b|" << QStringList{"a\nb"};
+        // uncomment
+        QTest::newRow("uncomment: keeps columns") << "  //|x" << "<uncomment>" << "    |x" << QStringList{"  //x"};
+        QTest::newRow("uncomment: code before the comment") << "x // |y" << "<uncomment>" << "x // |y" << none;
+        QTest::newRow("uncomment: single slash") << "/ //|x" << "<uncomment>" << "/ //|x" << none;
+        QTest::newRow("uncomment: hash comment stays") << "#|x" << "<uncomment>" << "#|x" << none;
+        QTest::newRow("uncomment: after a tab") << "\t//|x" << "<uncomment>" << "\t  |x" << QStringList{"\t//x"};
+        QTest::newRow("uncomment: selection kept") << "^//a\n  //b|" << "<uncomment>" << "^  a\n    b|" << QStringList{"//a\n  //b"};
+        QTest::newRow("uncomment: cursor at line start") << "a\n|//b" << "<uncomment>" << "a\n|  b" << QStringList{"a\n//b"};
+        QTest::newRow("comment then uncomment") << "    fo|o" << "<comment><uncomment>" << "    fo|o"
+                                                << QStringList{"//  foo", "    foo"};
+    }
+    void lineCommands() { run(); }
+
+    void movementKeys_data()
+    {
+        columns();
+        const QStringList none;
+        QTest::newRow("Home: first word") << "    fo|o" << "<Home>" << "    |foo" << none;
+        QTest::newRow("Home twice: line start") << "    fo|o" << "<Home><Home>" << "|    foo" << none;
+        QTest::newRow("Home thrice: first word again") << "    fo|o" << "<Home><Home><Home>" << "    |foo" << none;
+        QTest::newRow("Home: line opening with a word") << "fo|o" << "<Home>" << "|foo" << none;
+        QTest::newRow("Home: empty line stays") << "a\n|\nb" << "<Home>" << "a\n|\nb" << none;
+        QTest::newRow("Shift+Home selects") << "    fo|o" << "<S-Home>" << "    |fo^o" << none;
+        QTest::newRow("Ctrl+Home: document start") << "a\n  b|" << "<C-Home>" << "|a\n  b" << none;
+        QTest::newRow("End: last word") << "fo|o   " << "<End>" << "foo|   " << none;
+        QTest::newRow("End twice: line end") << "fo|o   " << "<End><End>" << "foo   |" << none;
+        QTest::newRow("End: line ending in a word") << "f|oo" << "<End>" << "foo|" << none;
+        QTest::newRow("End: empty line stays") << "a\n|\nb" << "<End>" << "a\n|\nb" << none;
+        QTest::newRow("End: blank line, to its end") << "a\n  |  \nb" << "<End>" << "a\n    |\nb" << none;
+        QTest::newRow("Shift+End selects") << "f|oo  " << "<S-End>" << "f^oo|  " << none;
+        QTest::newRow("Insert: typing overwrites") << "a|bc" << "<Ins>x" << "ax|c" << QStringList{"ac", "abc"};
+        QTest::newRow("Insert twice: typing inserts") << "a|bc" << "<Ins><Ins>x" << "ax|bc" << QStringList{"abc"};
+    }
+    void movementKeys() { run(); }
+
+    void closers_data()
+    {
+        columns();
+        QTest::newRow("quote pair") << "a|b" << "\"" << "a\"|\"b" << QStringList{"a\"b", "ab"};
+        QTest::newRow("quote typed over") << "a|b" << "\"\"" << "a\"\"|b" << QStringList{"a\"b", "ab"};
+        QTest::newRow("apostrophe pair, typed over") << "|" << "''" << "''|" << QStringList{"'", ""};
+        QTest::newRow("paren pair") << "a|" << "(" << "a(|)" << QStringList{"a(", "a"};
+        QTest::newRow("paren typed over") << "a|" << "()" << "a()|" << QStringList{"a(", "a"};
+        QTest::newRow("paren then text") << "f|" << "(x)" << "f(x)|)" << QStringList{"f()", "f(", "f"};
+        QTest::newRow("bracket pair, typed over") << "a|" << "[]" << "a[]|" << QStringList{"a[", "a"};
+        QTest::newRow("bracket keeps a selection's text") << "^ab|" << "[" << "ab[|]" << QStringList{"ab[", "ab"};
+        QTest::newRow("bracket at a backward selection's cursor") << "|ab^" << "[" << "[|]ab" << QStringList{"[ab", "ab"};
+        QTest::newRow("quote wraps a selection") << "x ^ab| y" << "\"" << "x \"|ab\" y" << QStringList{"x ab y"};
+        QTest::newRow("apostrophe wraps a selection") << "|ab^" << "'" << "'|ab'" << QStringList{"ab"};
+        QTest::newRow("paren wraps a selection") << "^ab|" << "(" << "(|ab)" << QStringList{"ab"};
+        QTest::newRow("slash wraps a selection in a comment") << "^ab|" << "/" << "/*|ab*/" << QStringList{"ab"};
+        QTest::newRow("slash alone") << "a|" << "/" << "a/|" << QStringList{"a"};
+        QTest::newRow("closer after an undo types normally") << "a|" << "(<undo>)" << "a()|" << QStringList{"a(", "a"};
+        QTest::newRow("closer after Home types where the cursor is") << "a|" << "(<Home>)" << ")|a()"
+                                                                      << QStringList{"a()", "a(", "a"};
+        QTest::newRow("other key drops the pending quote") << "|" << "\"<Right>\"" << "\"\"\"|\""
+                                                           << QStringList{"\"\"\"", "\"\"", "\"", ""};
+    }
+    void closers() { run(); }
+
+    void braces_data()
+    {
+        columns();
+        QTest::newRow("brace block") << "    if ($a) |" << "{" << "    if ($a) {\n        |\n    }"
+                                     << QStringList{"    if ($a) {", "    if ($a) "};
+        QTest::newRow("brace block, unindented line") << "if|" << "{" << "if{\n    |\n}" << QStringList{"if{", "if"};
+        QTest::newRow("brace typed over") << "a|" << "{}" << "a{}|" << QStringList{"a{", "a"};
+        QTest::newRow("brace wrap after a code line")
+            << "if ($x)\n^    foo();\n    bar();|" << "{"
+            << "if ($x)\n{\n        foo();\n        bar();|\n    }\n    "
+            << QStringList{"if ($x)\n    foo();\n    bar();"};
+        QTest::newRow("brace wrap after an empty line")
+            << "    if ($x)\n\n^    foo();|" << "{" << "    if ($x)\n\n    {\n        foo();|\n    }\n    "
+            << QStringList{"    if ($x)\n\n    foo();"};
+        QTest::newRow("brace wrap keeps blank lines and relative indentation")
+            << "x;\n^\n  a\n\n    b|" << "{" << "x;\n{\n\n        a\n\n          b|\n    }\n    "
+            << QStringList{"x;\n\n  a\n\n    b"};
+        QTest::newRow("brace wrap from mid-line") << "    $a = ^f();|" << "{" << "    $a = {\n        f();|\n    }\n    "
+                                                   << QStringList{"    $a = f();"};
+    }
+    void braces() { run(); }
+
+    void returnKey_data()
+    {
+        columns();
+        QTest::newRow("after an opening brace") << "    foreach ($x as $y) {|" << "<Ret>"
+                                                << "    foreach ($x as $y) {\n        |"
+                                                << QStringList{"    foreach ($x as $y) {"};
+        QTest::newRow("after a statement") << "    $a = 1;|" << "<Ret>" << "    $a = 1;\n    |" << QStringList{"    $a = 1;"};
+        QTest::newRow("after a case label") << "    case 1:  |" << "<Ret>" << "    case 1:  \n        |"
+                                            << QStringList{"    case 1:  "};
+        QTest::newRow("after an empty line") << "    $a = 1;\n|" << "<Ret>" << "    $a = 1;\n\n    |"
+                                             << QStringList{"    $a = 1;\n"};
+        QTest::newRow("empty first line has no indentation") << "|\nfoo" << "<Ret>" << "\n|\nfoo" << QStringList{"\nfoo"};
+        QTest::newRow("replaces a selection") << "    ab^cd|ef" << "<Ret>" << "    ab\n    |ef" << QStringList{"    abcdef"};
+        QTest::newRow("keypad Enter is plain") << "    a|" << "<Enter>" << "    a\n|" << QStringList{"    a"};
+        QTest::newRow("typing after Return is its own step") << "  a|" << "<Ret>b" << "  a\n  b|"
+                                                             << QStringList{"  a\n  ", "  a"};
+    }
+    void returnKey() { run(); }
+
+    void insertKeySignalsOverwriteMode()
+    {
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("abc"));
+        QVERIFY(editor);
+        QSignalSpy spy(editor.get(), &SourceEdit::overwriteModeChanged);
+        QTest::keyClick(editor.get(), Qt::Key_Insert);
+        QTest::keyClick(editor.get(), Qt::Key_Insert);
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(0).at(0).toBool(), true);
+        QCOMPARE(spy.at(1).at(0).toBool(), false);
+        QVERIFY(!editor->overwriteMode());
+    }
+
+    void pasteExpandsTabs_data()
+    {
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("paste2") << false;
+        QTest::newRow("Ctrl+V") << true;
+    }
+    void pasteExpandsTabs()
+    {
+        QFETCH(bool, byKey);
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("x"));
+        QVERIFY(editor);
+        editor->moveCursor(QTextCursor::End);
+        QGuiApplication::clipboard()->setText(QStringLiteral("\tif {\n\t\ta;"));
+        if (byKey)
+            play(editor.get(), QStringLiteral("<C-v>"));
+        else
+            editor->paste2();
+        QCOMPARE(editor->toPlainText(), QStringLiteral("x    if {\n        a;"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("    if {\n        a;"));
+    }
+};
+
+QTEST_MAIN(EditingTest)
+#include "tst_editing.moc"
