@@ -130,6 +130,18 @@ private:
     bool closeAllTabs();
     void runFastSearch(const QString &text);
 
+    // Search engine (app/dodivez_search.cpp). findInFile: 1 when a hit was
+    // found and handled, 0 when the file holds no further valid hit, -1 when
+    // it cannot be read or opened.
+    int findInFile(QString fileName, QString text, QString replacement, bool matchCase, bool matchWord,
+                   bool replace, bool show);
+    int replaceAllInFile(QString fileName, QString src, QString dst, bool matchCase, bool matchWord);
+    void findInFiles(QStringList files, QString text, bool matchCase, bool matchWord, int outputWindow);
+    QStringList scopeFiles(int scope);
+    void stepThroughScope(const QString &src, const QString &dst, bool matchCase, bool matchWord, int scope,
+                          bool replace);
+    void findAllInScope(int scope, const QString &text, bool matchCase, bool matchWord, int outputWindow);
+
     // File actions, then the separator before the recent submenus
     QAction *newProjectAct = nullptr;
     QAction *newProjectFromFolderAct = nullptr;

@@ -1,18 +1,261 @@
-// Search commands of the main window.
+// Search commands of the main window: stepping through hits across files,
+// replacing them, and listing them in the find-results windows.
 #include "app/dodivez.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHash>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "app/dialogs.h"
+#include "editor/core/textfile.h"
+#include "editor/mainview.h"
+#include "editor/sourceedit.h"
+#include "project/project.h"
+#include "search/core/filesearch.h"
+#include "search/core/textsearch.h"
+#include "search/findresults.h"
 
 namespace ov {
 
-void DODIvez::fastSearch(QString) {}
+namespace {
+
+int windowIndex(int outputWindow)
+{
+    return outputWindow == 1 ? 1 : 0;
+}
+
+// The text of a file that is not open, as an editor would load it.
+bool readEditorText(const QString &fileName, QString *text)
+{
+    QByteArray bytes;
+    if (QFileInfo(fileName).size() > MaxSearchedFileSize || !readFileBytes(fileName, &bytes, nullptr))
+        return false;
+    *text = editorText(bytes);
+    return true;
+}
+
+} // namespace
+
+void DODIvez::fastSearch(QString text)
+{
+    if (text.isEmpty())
+        return;
+    if (fastSearchBox->findText(text, Qt::MatchFixedString) < 0) {
+        // The box must not start a second search of its own for the new item.
+        const QSignalBlocker blocker(fastSearchBox);
+        fastSearchBox->insertItem(0, text);
+    }
+    if (SourceEdit *editor = view->getCurrentSource())
+        editor->findNext(text);
+}
+
 void DODIvez::setFindResultWindow(int n) { findResultWindow = n; }
 int DODIvez::getFindResultWindow() { return findResultWindow; }
-void DODIvez::findInCurrentDocument(QString, bool, bool, int) {}
-void DODIvez::findInAllOpenedDocuments(QString, bool, bool, int) {}
-void DODIvez::findInProject(QString, bool, bool, int) {}
-void DODIvez::resetFindNReplacePosition() {}
-void DODIvez::findNext(QString, bool, bool, int) {}
-void DODIvez::replaceNext(QString, QString, bool, bool, int) {}
-void DODIvez::replaceAll(QString, QString, bool, bool, int) {}
+
+void DODIvez::resetFindNReplacePosition()
+{
+    if (SourceEdit *editor = view->getCurrentSource())
+        findNReplaceStartPosition = editor->textCursor().position();
+}
+
 void DODIvez::setFindNReplaceStartPosition(int pos) { findNReplaceStartPosition = pos; }
+
+QStringList DODIvez::scopeFiles(int scope)
+{
+    QStringList files;
+    if (scope == 0) {
+        if (SourceEdit *editor = view->getCurrentSource())
+            files << editor->getFilePath();
+    } else if (scope == 1) {
+        for (int i = 0; i < view->count(); ++i) {
+            if (SourceEdit *editor = view->getSource(i))
+                files << editor->getFilePath();
+        }
+    } else if (projectTree->getRootItem()) {
+        files = projectTree->getProjectFiles();
+    }
+    return files;
+}
+
+// ---- Find Next and Replace ----
+
+int DODIvez::findInFile(QString fileName, QString text, QString replacement, bool matchCase, bool matchWord,
+                        bool replace, bool show)
+{
+    const TextMatcher matcher(text, matchCase, matchWord);
+    SourceEdit *editor = view->getSource(fileName);
+    QString content;
+    qsizetype hit = -1;
+    if (editor) {
+        const QTextCursor cursor = editor->textCursor();
+        content = editor->document()->toRawText();
+        hit = matcher.nextValid(matcher.prepare(content), cursor.selectionEnd(), cursor.position(),
+                                findNReplaceStartPosition);
+    } else {
+        QList<FindEntry> first;
+        // Most files hold no hit: the byte search says so without decoding.
+        if (!searchFile(SearchSource{fileName, QString(), false}, matcher, &first, 1))
+            return -1;
+        if (first.isEmpty())
+            return 0;
+        if (!readEditorText(fileName, &content))
+            return -1;
+        hit = matcher.nextValid(matcher.prepare(content), 0, 0, findNReplaceStartPosition);
+    }
+    if (hit < 0)
+        return 0;
+    if (!show)
+        return 1;
+
+    if (!view->addSource(fileName) || !(editor = view->getSource(fileName)))
+        return -1;
+    const QString shown = editor->document()->toRawText();
+    if (shown != content) {
+        // The file changed on disk between reading and opening it.
+        hit = matcher.nextValid(matcher.prepare(shown), 0, 0, findNReplaceStartPosition);
+        if (hit < 0)
+            return 0;
+    }
+    QTextCursor cursor(editor->document());
+    cursor.setPosition(int(hit));
+    cursor.setPosition(int(hit + matcher.length()), QTextCursor::KeepAnchor);
+    if (replace)
+        cursor.insertText(replacement); // the cursor ends after the new text: the next step goes on from there
+    editor->setTextCursor(cursor);
+    editor->centerCursor();
+    return 1;
+}
+
+void DODIvez::stepThroughScope(const QString &src, const QString &dst, bool matchCase, bool matchWord, int scope,
+                               bool replace)
+{
+    SourceEdit *current = view->getCurrentSource();
+    if (scope == 0) {
+        if (current)
+            findInFile(current->getFilePath(), src, dst, matchCase, matchWord, replace, true);
+        return;
+    }
+    QStringList files = scopeFiles(scope);
+    // Begin with the current file and go on in list order.
+    const qsizetype k = current ? files.indexOf(current->getFilePath()) : -1;
+    if (k > 0)
+        files = files.mid(k) + files.mid(0, k);
+    for (const QString &file : std::as_const(files)) {
+        if (findInFile(file, src, dst, matchCase, matchWord, replace, true) > 0)
+            return;
+        findNReplaceStartPosition = 0;
+    }
+}
+
+void DODIvez::findNext(QString text, bool matchCase, bool matchWord, int scope)
+{
+    stepThroughScope(text, QString(), matchCase, matchWord, scope, false);
+}
+
+void DODIvez::replaceNext(QString src, QString dst, bool matchCase, bool matchWord, int scope)
+{
+    stepThroughScope(src, dst, matchCase, matchWord, scope, true);
+}
+
+// ---- Replace All ----
+
+int DODIvez::replaceAllInFile(QString fileName, QString src, QString dst, bool matchCase, bool matchWord)
+{
+    const TextMatcher matcher(src, matchCase, matchWord);
+    if (matcher.findsNothing())
+        return 0;
+    SourceEdit *editor = view->getSource(fileName);
+    if (!editor) {
+        QList<FindEntry> first;
+        if (!searchFile(SearchSource{fileName, QString(), false}, matcher, &first, 1) || first.isEmpty())
+            return 0;
+        if (!view->addSource(fileName) || !(editor = view->getSource(fileName)))
+            return 0;
+    }
+    QTextDocument *doc = editor->document();
+    const QList<qsizetype> hits = matcher.replaceAllHits(matcher.prepare(doc->toRawText()), dst);
+    if (hits.isEmpty())
+        return 0;
+    view->addSource(fileName); // its tab becomes current
+    // Back to front, so the earlier positions stay valid; one undo step.
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (qsizetype i = hits.size() - 1; i >= 0; --i) {
+        cursor.setPosition(int(hits[i]));
+        cursor.setPosition(int(hits[i] + matcher.length()), QTextCursor::KeepAnchor);
+        cursor.insertText(dst);
+    }
+    cursor.endEditBlock();
+    return int(hits.size());
+}
+
+void DODIvez::replaceAll(QString src, QString dst, bool matchCase, bool matchWord, int scope)
+{
+    if (scope == 0 && !view->getCurrentSource())
+        return;
+    QStringList files = scopeFiles(scope);
+    files.removeDuplicates();
+    qint64 total = 0;
+    for (const QString &file : std::as_const(files))
+        total += replaceAllInFile(file, src, dst, matchCase, matchWord);
+    Dialogs::information(this, QStringLiteral("Viziro"), QStringLiteral("%1 occurrence(s) replaced.").arg(total));
+}
+
+// ---- Find All ----
+
+void DODIvez::findInFiles(QStringList files, QString text, bool matchCase, bool matchWord, int outputWindow)
+{
+    files.removeDuplicates();
+    const TextMatcher matcher(text, matchCase, matchWord);
+    if (matcher.findsNothing() || files.isEmpty())
+        return;
+    QHash<QString, SourceEdit *> open;
+    for (int i = 0; i < view->count(); ++i) {
+        if (SourceEdit *editor = view->getSource(i))
+            open.insert(editor->getFilePath(), editor);
+    }
+    // Open files are searched as the user sees them, unsaved edits included.
+    QList<SearchSource> sources;
+    sources.reserve(files.size());
+    for (const QString &file : std::as_const(files)) {
+        if (SourceEdit *editor = open.value(file))
+            sources.append(SearchSource{file, editor->document()->toRawText(), true});
+        else
+            sources.append(SearchSource{file, QString(), false});
+    }
+    findResultTrees[windowIndex(outputWindow)]->fill(new FileSearch(sources, matcher));
+}
+
+void DODIvez::findAllInScope(int scope, const QString &text, bool matchCase, bool matchWord, int outputWindow)
+{
+    const int n = windowIndex(outputWindow);
+    findResultTrees[n]->clear();
+    findInFiles(scopeFiles(scope), text, matchCase, matchWord, n);
+    // A hidden dock stays hidden.
+    findResultDocks[n]->raise();
+    QEvent zOrder(QEvent::ZOrderChange);
+    QCoreApplication::sendEvent(findResultDocks[n], &zOrder);
+}
+
+void DODIvez::findInCurrentDocument(QString text, bool matchCase, bool matchWord, int outputWindow)
+{
+    findAllInScope(0, text, matchCase, matchWord, outputWindow);
+}
+
+void DODIvez::findInAllOpenedDocuments(QString text, bool matchCase, bool matchWord, int outputWindow)
+{
+    findAllInScope(1, text, matchCase, matchWord, outputWindow);
+}
+
+void DODIvez::findInProject(QString text, bool matchCase, bool matchWord, int outputWindow)
+{
+    findAllInScope(2, text, matchCase, matchWord, outputWindow);
+}
 
 } // namespace ov

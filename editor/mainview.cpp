@@ -34,6 +34,16 @@ const QLatin1String UriList("text/uri-list");
 const qint64 LargeFileSize = 20 * 1024 * 1024;
 const qint64 BinaryProbeSize = 8192;
 
+// A carriage return that no line feed follows (the probe may cut the last one off).
+bool hasLoneCarriageReturn(const QByteArray &head)
+{
+    for (qsizetype i = 0; i + 1 < head.size(); ++i) {
+        if (head.at(i) == '\r' && head.at(i + 1) != '\n')
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 MainView::MainView(DODIvez *parent)
@@ -158,13 +168,17 @@ bool MainView::mayOpen(const QString &fileName)
         && !ask(QStringLiteral("File %1 is %2 MB large: opening it may take a while.")
                     .arg(fileName).arg(info.size() / (1024 * 1024))))
         return false;
-    // A NUL byte outside UTF-16 text means the file is not text: the editor
-    // drops carriage returns and expands tabs, so saving would change it.
+    // The editor drops carriage returns and expands tabs, so saving would
+    // change a file that is not text, or join lines that end in a carriage
+    // return alone. A NUL byte outside UTF-16 text means it is not text.
     const bool utf16 = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF");
-    if (!utf16 && head.contains('\0')
-        && !ask(QStringLiteral("File %1 does not look like text: saving it from the editor may damage it.")
-                    .arg(fileName)))
-        return false;
+    if (!utf16 && head.contains('\0'))
+        return ask(QStringLiteral("File %1 does not look like text: saving it from the editor may damage it.")
+                       .arg(fileName));
+    if (!utf16 && hasLoneCarriageReturn(head))
+        return ask(QStringLiteral("File %1 has lines that end in a carriage return alone: saving it from the "
+                                  "editor would join them.")
+                       .arg(fileName));
     return true;
 }
 

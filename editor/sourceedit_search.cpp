@@ -1,13 +1,66 @@
 // The editor's own find and replace steps.
 #include "editor/sourceedit.h"
 
+#include <QStatusBar>
+
+#include "app/dodivez.h"
+#include "search/core/textsearch.h"
+
 namespace ov {
 
-void SourceEdit::findNext(QString) {}
-bool SourceEdit::replaceNext(QString, QString) { return false; }
+namespace {
+
+// The next hit from the cursor, else from the start after telling the user
+// the end was reached. -1 when the document holds none.
+qsizetype nextHit(SourceEdit *editor, QStatusBar *statusBar, const TextMatcher &matcher)
+{
+    const QString text = matcher.prepare(editor->document()->toRawText());
+    qsizetype hit = matcher.indexIn(text, editor->textCursor().selectionEnd());
+    if (hit < 0) {
+        if (statusBar)
+            statusBar->showMessage(QStringLiteral("Achieved end of document"), 5000);
+        hit = matcher.indexIn(text, 0);
+    }
+    return hit;
+}
+
+} // namespace
+
+void SourceEdit::findNext(QString text)
+{
+    const TextMatcher matcher(text, false, false);
+    DODIvez *w = mainWindow();
+    const qsizetype hit = nextHit(this, w ? w->statusBar() : nullptr, matcher);
+    if (hit < 0)
+        return;
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(int(hit));
+    cursor.setPosition(int(hit + matcher.length()), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    centerCursor();
+}
+
+bool SourceEdit::replaceNext(QString src, QString dst)
+{
+    const TextMatcher matcher(src, false, false);
+    DODIvez *w = mainWindow();
+    const qsizetype hit = nextHit(this, w ? w->statusBar() : nullptr, matcher);
+    if (hit < 0)
+        return false;
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(int(hit));
+    cursor.setPosition(int(hit + matcher.length()), QTextCursor::KeepAnchor);
+    cursor.insertText(dst);
+    setTextCursor(cursor);
+    centerCursor();
+    return true;
+}
 
 void SourceEdit::selectRange(int start, int end)
 {
+    const int last = document()->characterCount() - 1;
+    start = qBound(0, start, last);
+    end = qBound(0, end, last);
     QTextCursor cursor = textCursor();
     cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);

@@ -286,6 +286,7 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("size");
         QTest::newRow("binary") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\0\r\n\t", 14) << qint64(0);
         QTest::newRow("50 MB") << QByteArray("<?php\n") << qint64(50) * 1024 * 1024;
+        QTest::newRow("carriage returns alone") << QByteArray("<?php\recho 1;\r") << qint64(0);
     }
 
     void asksBeforeBinaryAndHugeFiles()

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QFuture>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+#include "search/core/findentry.h"
+#include "search/core/textsearch.h"
+
+namespace ov {
+
+// One file to search: an open editor's text, or the file on disk.
+struct SearchSource {
+    QString fileName;
+    QString text;      // the editor's raw text when `open`
+    bool open = false;
+};
+
+// Files larger than this are not searched: they cannot be edited either.
+constexpr qint64 MaxSearchedFileSize = qint64(128) * 1024 * 1024;
+
+// Reads a file as the editor would hold it and lists every hit; false when
+// the file cannot be read (missing, a folder, unreadable, too large).
+bool searchFile(const SearchSource &source, const TextMatcher &matcher, QList<FindEntry> *entries,
+                qsizetype maxHits = -1);
+
+// "Find All" over a list of files on a worker thread. The hits come back
+// through found() in file order, in batches, then finished(). The worker
+// holds copies of its inputs only; deleting the object cancels it and
+// waits for it.
+class FileSearch : public QObject
+{
+    Q_OBJECT
+
+public:
+    FileSearch(QList<SearchSource> sources, TextMatcher matcher, QObject *parent = nullptr);
+    ~FileSearch() override;
+
+    void start();
+    void cancel();
+
+Q_SIGNALS:
+    void found(const QList<ov::FindEntry> &entries);
+    void finished();
+
+private:
+    void run();
+
+    QList<SearchSource> sources;
+    TextMatcher matcher;
+    std::atomic<bool> cancelled{false};
+    QFuture<void> future;
+};
+
+} // namespace ov

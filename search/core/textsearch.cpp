@@ -1,0 +1,305 @@
+#include "search/core/textsearch.h"
+
+#include <cstring>
+
+#include "editor/core/textfile.h"
+
+namespace ov {
+
+namespace {
+
+bool isAscii(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 w;
+        memcpy(&w, p + i, 8);
+        if (w & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; i < n; ++i) {
+        if (uchar(p[i]) & 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool isAsciiAlnum(uchar c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Remembers the line of the last hit, so that hits on one line share its
+// number, start and text, and counting lines never goes backwards.
+template <typename Char>
+class LineTracker
+{
+public:
+    LineTracker(const Char *data, qsizetype size) : d(data), n(size) {}
+
+    // Moves to the line holding `pos` (never before the previous one).
+    void advanceTo(qsizetype pos, bool (*isSeparator)(Char))
+    {
+        for (qsizetype i = scanned; i < pos; ++i) {
+            if (isSeparator(d[i])) {
+                ++lineIndex;
+                lineStart = i + 1;
+            }
+        }
+        scanned = pos;
+        if (lineStart != textStart) {
+            textStart = lineStart;
+            textEnd = pos;
+            while (textEnd < n && !isSeparator(d[textEnd]))
+                ++textEnd;
+            haveText = false;
+        }
+    }
+
+    const Char *d;
+    qsizetype n;
+    qsizetype scanned = 0;
+    qsizetype lineIndex = 0;
+    qsizetype lineStart = 0;
+    qsizetype textStart = -1; // the line whose text is cached
+    qsizetype textEnd = 0;
+    bool haveText = false;
+    QString text;
+};
+
+bool isSeparatorChar(QChar c) { return isLineSeparator(c); }
+bool isNewline(char c) { return c == '\n'; }
+
+} // namespace
+
+bool isLineSeparator(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == u'\n' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1;
+}
+
+TextMatcher::TextMatcher(const QString &text, bool matchCase, bool matchWord)
+    : needle(text), cs(matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive), wholeWord(matchWord)
+{
+    never = needle.isEmpty();
+    asciiNeedle = !never;
+    for (QChar c : needle) {
+        // The document turns no-break spaces into blanks before matching,
+        // so a search text holding one, like one holding a line end, never matches.
+        if (isLineSeparator(c) || c == QChar::Nbsp)
+            never = true;
+        if (c == u' ')
+            hasBlank = true;
+        // Blanks and tabs may meet expanded tabs: only the decoded text can say.
+        if (c.unicode() >= 0x80 || c == u' ' || c == u'\t')
+            asciiNeedle = false;
+    }
+    if (never || !asciiNeedle)
+        return;
+
+    for (int b = 0; b < 256; ++b)
+        fold[b] = uchar((!matchCase && b >= 'A' && b <= 'Z') ? b - 'A' + 'a' : b);
+    foldedNeedle.resize(needle.size());
+    for (qsizetype i = 0; i < needle.size(); ++i)
+        foldedNeedle[i] = char(fold[uchar(needle.at(i).unicode())]);
+    const qsizetype m = foldedNeedle.size();
+    qsizetype foldedShift[256];
+    for (qsizetype &s : foldedShift)
+        s = m;
+    for (qsizetype k = 0; k + 1 < m; ++k)
+        foldedShift[uchar(foldedNeedle[k])] = m - 1 - k;
+    for (int b = 0; b < 256; ++b)
+        shift[b] = foldedShift[fold[b]];
+}
+
+QString TextMatcher::prepare(const QString &text) const
+{
+    if (!hasBlank || !text.contains(QChar::Nbsp))
+        return text;
+    QString copy = text;
+    copy.replace(QChar::Nbsp, u' ');
+    return copy;
+}
+
+bool TextMatcher::isWholeWord(QStringView text, qsizetype start, const QChar *before, qsizetype from) const
+{
+    const qsizetype end = start + needle.size();
+    if (start == from && before) {
+        if (before->isLetterOrNumber())
+            return false;
+    } else if (start > 0 && text.at(start - 1).isLetterOrNumber()) {
+        return false;
+    }
+    return end >= text.size() || !text.at(end).isLetterOrNumber();
+}
+
+qsizetype TextMatcher::indexIn(QStringView text, qsizetype from, const QChar *before) const
+{
+    if (never)
+        return -1;
+    qsizetype pos = qMax<qsizetype>(from, 0);
+    while (pos <= text.size()) {
+        // A hit cannot cross a line end: the search text holds none.
+        const qsizetype idx = text.indexOf(QStringView(needle), pos, cs);
+        if (idx < 0)
+            return -1;
+        if (!wholeWord || isWholeWord(text, idx, before, from))
+            return idx;
+        // The document resumes one past the rejected candidate's end.
+        pos = idx + needle.size() + 1;
+    }
+    return -1;
+}
+
+qsizetype TextMatcher::nextValid(QStringView text, qsizetype from, qsizetype cursorPosition,
+                                 qsizetype startPosition) const
+{
+    qsizetype searchStart = cursorPosition;
+    qsizetype hit = indexIn(text, from);
+    if (hit < 0) {
+        searchStart = 0;
+        hit = indexIn(text, 0);
+    }
+    if (hit < 0)
+        return -1;
+    if (searchStart >= startPosition || hit + needle.size() < startPosition)
+        return hit;
+    return -1;
+}
+
+QList<FindEntry> TextMatcher::findAll(const QString &fileName, const QString &text, qsizetype maxHits) const
+{
+    QList<FindEntry> out;
+    if (never)
+        return out;
+    const QString prepared = prepare(text);
+    LineTracker<QChar> lines(text.constData(), text.size());
+    for (qsizetype hit = indexIn(prepared, 0); hit >= 0 && maxHits != 0; hit = indexIn(prepared, hit + needle.size())) {
+        lines.advanceTo(hit, isSeparatorChar);
+        if (!lines.haveText) {
+            lines.text = text.mid(lines.textStart, lines.textEnd - lines.textStart);
+            lines.haveText = true;
+        }
+        FindEntry e;
+        e.fileName = fileName;
+        e.lineText = lines.text;
+        e.startColumn = int(hit - lines.lineStart);
+        e.endColumn = int(e.startColumn + needle.size());
+        e.lineNumber = int(lines.lineIndex + 1);
+        out.append(e);
+        if (maxHits > 0)
+            --maxHits;
+    }
+    return out;
+}
+
+QList<FindEntry> TextMatcher::findAllInBytes(const QString &fileName, const QByteArray &bytes, qsizetype maxHits) const
+{
+    if (never)
+        return {};
+    if (asciiNeedle && isAscii(bytes))
+        return findAllInAscii(fileName, bytes, maxHits);
+    return findAll(fileName, editorText(bytes), maxHits);
+}
+
+// An ASCII file decodes to the same characters, one per byte; only
+// carriage returns go and tabs widen. The search text holds neither blanks
+// nor tabs, so it matches the bytes exactly where it matches the editor's
+// text, and a whole-word check sees a tab as it sees the blanks it becomes.
+QList<FindEntry> TextMatcher::findAllInAscii(const QString &fileName, QByteArrayView bytes, qsizetype maxHits) const
+{
+    QList<FindEntry> out;
+    QByteArray withoutCr;
+    if (memchr(bytes.data(), '\r', size_t(bytes.size()))) {
+        withoutCr.reserve(bytes.size());
+        for (char c : bytes) {
+            if (c != '\r')
+                withoutCr.append(c);
+        }
+        bytes = withoutCr;
+    }
+    const uchar *t = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype n = bytes.size();
+    const uchar *nd = reinterpret_cast<const uchar *>(foldedNeedle.constData());
+    const qsizetype m = foldedNeedle.size();
+    const uchar last = nd[m - 1];
+
+    auto find = [&](qsizetype i) -> qsizetype {
+        if (m == 1) {
+            for (; i < n; ++i) {
+                if (fold[t[i]] == last)
+                    return i;
+            }
+            return -1;
+        }
+        while (i + m <= n) {
+            const uchar c = t[i + m - 1];
+            if (fold[c] == last) {
+                qsizetype j = 0;
+                while (j < m - 1 && fold[t[i + j]] == nd[j])
+                    ++j;
+                if (j == m - 1)
+                    return i;
+            }
+            i += shift[c];
+        }
+        return -1;
+    };
+
+    LineTracker<char> lines(bytes.data(), n);
+    qsizetype pos = 0;
+    while (maxHits != 0 && pos <= n) {
+        const qsizetype idx = find(pos);
+        if (idx < 0)
+            break;
+        const qsizetype end = idx + m;
+        if (wholeWord && ((idx > 0 && isAsciiAlnum(t[idx - 1])) || (end < n && isAsciiAlnum(t[end])))) {
+            pos = end + 1;
+            continue;
+        }
+        lines.advanceTo(idx, isNewline);
+        if (!lines.haveText) {
+            lines.text = expandTabs(QString::fromLatin1(bytes.data() + lines.textStart, lines.textEnd - lines.textStart));
+            lines.haveText = true;
+        }
+        qsizetype tabs = 0;
+        for (qsizetype i = lines.lineStart; i < idx; ++i)
+            tabs += t[i] == '\t';
+        FindEntry e;
+        e.fileName = fileName;
+        e.lineText = lines.text;
+        e.startColumn = int(idx - lines.lineStart + 3 * tabs);
+        e.endColumn = int(e.startColumn + m);
+        e.lineNumber = int(lines.lineIndex + 1);
+        out.append(e);
+        if (maxHits > 0)
+            --maxHits;
+        pos = end;
+    }
+    return out;
+}
+
+QList<qsizetype> TextMatcher::replaceAllHits(QStringView text, const QString &replacement) const
+{
+    QList<qsizetype> hits;
+    qsizetype pos = 0;
+    QChar before;
+    bool replacedBefore = false; // whether `before` stands for text[pos - 1]
+    for (;;) {
+        const qsizetype hit = indexIn(text, pos, replacedBefore ? &before : nullptr);
+        if (hit < 0)
+            break;
+        hits.append(hit);
+        if (!replacement.isEmpty())
+            before = replacement.back();
+        else if (!(replacedBefore && hit == pos))
+            before = hit > 0 ? text.at(hit - 1) : QChar(u'\n'); // nothing before: a line start
+        replacedBefore = true;
+        pos = hit + needle.size();
+    }
+    return hits;
+}
+
+} // namespace ov
