@@ -18,6 +18,7 @@ namespace ov {
 
 class AddInfoPanel;
 class DODIvez;
+class ScopeFinder;
 class MainView;
 class Project;
 
@@ -156,6 +157,10 @@ private:
 
     TextFormat format;
     bool loaded = false;
+
+    // Bracket index behind the scope marks (sourceedit_scope.cpp).
+    ScopeFinder *scopeFinder = nullptr;
+    ScopeFinder *scopeIndex();
 
     // --- gutter and editing keys (sourceedit_editing.cpp) ---
 public:

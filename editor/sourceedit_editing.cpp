@@ -631,11 +631,23 @@ void SourceEdit::insertIndentedNewLine()
 {
     QTextCursor cursor = textCursor();
     const QTextBlock reference = referenceLine(cursor.block());
-    QString text = QLatin1Char('\n') + spaces(indentationWidth(reference));
+    QString indentation = spaces(indentationWidth(reference));
     if (opensBlock(reference.text()))
-        text += indentUnit;
+        indentation += indentUnit;
+    const QTextBlock line = cursor.block();
     cursor.beginEditBlock();
-    cursor.insertText(text);
+    if (!cursor.hasSelection() && cursor.atBlockStart() && line.previous().isValid()) {
+        // Same text, but the line above is the one broken: this line stays
+        // the same block and keeps its bookmark (a split keeps the data
+        // with the upper half).
+        QTextCursor edit(line.previous());
+        edit.movePosition(QTextCursor::EndOfBlock);
+        edit.insertText(QStringLiteral("\n"));
+        edit.setPosition(line.position());
+        edit.insertText(indentation);
+    } else {
+        cursor.insertText(QLatin1Char('\n') + indentation);
+    }
     cursor.endEditBlock();
     setTextCursor(cursor);
 }

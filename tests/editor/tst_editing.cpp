@@ -283,6 +283,7 @@ private Q_SLOTS:
                                              << QStringList{"    $a = 1;\n"};
         QTest::newRow("empty first line has no indentation") << "|\nfoo" << "<Ret>" << "\n|\nfoo" << QStringList{"\nfoo"};
         QTest::newRow("replaces a selection") << "    ab^cd|ef" << "<Ret>" << "    ab\n    |ef" << QStringList{"    abcdef"};
+        QTest::newRow("at a line start") << "a\n|  b" << "<Ret>" << "a\n\n  |  b" << QStringList{"a\n  b"};
         QTest::newRow("keypad Enter is plain") << "    a|" << "<Enter>" << "    a\n|" << QStringList{"    a"};
         QTest::newRow("typing after Return is its own step") << "  a|" << "<Ret>b" << "  a\n  b|"
                                                              << QStringList{"  a\n  ", "  a"};

@@ -7,7 +7,10 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include "app/dodivez.h"
 #include "editor/addinfopanel.h"
+#include "editor/mainview.h"
+#include "project/project.h"
 #include "sourceeditfixture.h"
 
 using namespace ov;
@@ -183,6 +186,57 @@ private Q_SLOTS:
         QVERIFY(plain.copy(0, at.y() - 4, 14, 8) != marked.copy(0, at.y() - 4, 14, 8));
         const QPoint other = gutterPointOf(editor.get(), 2);
         QCOMPARE(plain.copy(0, other.y() - 4, 14, 8), marked.copy(0, other.y() - 4, 14, 8));
+    }
+
+    // The project holds the lines between sessions: it gets them after each
+    // toggle and when the tab closes, and gives them back when the file opens.
+    void handOverToTheProject()
+    {
+        DODIvez window{QString()};
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Project *project = window.project();
+        MainView *view = window.mainView();
+        const QString file = dir.filePath(QStringLiteral("index.php"));
+        QVERIFY(ovtest::writeFile(file, linesText(6).toUtf8()));
+        QVERIFY(project->createProject(dir.filePath(QStringLiteral("site.vuzar"))));
+        project->setBookmarks(file, {1, 99});
+
+        QVERIFY(view->addSource(file));
+        SourceEdit *editor = view->getSource(file);
+        QVERIFY(editor);
+        QCOMPARE(editor->bookmarkLines(), QList<int>{1}); // line 99 is past the end
+        auto *gutter = editor->findChild<AddInfoPanel *>();
+        QTest::mousePress(gutter, Qt::LeftButton, {}, gutterPointOf(editor, 0));
+        QTest::mousePress(gutter, Qt::LeftButton, {}, gutterPointOf(editor, 4));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{0, 1, 4}));
+        QTest::mousePress(gutter, Qt::LeftButton, {}, gutterPointOf(editor, 1));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{0, 4}));
+
+        // Edits move the flags at once, the project's lines only on hand-over.
+        moveToLine(editor, 4);
+        QTest::keyClick(editor, Qt::Key_Return); // at the start of a bookmarked line
+        QCOMPARE(editor->bookmarkLines(), (QList<int>{0, 5}));
+        moveToLine(editor, 0);
+        editor->moveCursor(QTextCursor::EndOfBlock);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(editor->bookmarkLines(), (QList<int>{0, 6}));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{0, 4}));
+        Dialogs::queueAnswer(QVariant::fromValue(QMessageBox::Save));
+        QVERIFY(view->closeTab(view->indexOf(editor)));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{0, 6}));
+
+        QVERIFY(view->addSource(file));
+        editor = view->getSource(file);
+        QCOMPARE(editor->bookmarkLines(), (QList<int>{0, 6}));
+        moveToLine(editor, 1);
+        editor->removeBookmarkFromCurrentLine();
+        QCOMPARE(project->getBookmarks(file), (QList<int>{0, 6}));
+        moveToLine(editor, 0);
+        editor->removeBookmarkFromCurrentLine();
+        moveToLine(editor, 6);
+        editor->removeBookmarkFromCurrentLine();
+        QCOMPARE(project->getBookmarks(file), QList<int>());
     }
 };
 
