@@ -1,4 +1,5 @@
 #include "editor/mainview.h"
+#include "editor/filechangemonitor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,6 +57,7 @@ MainView::MainView(DODIvez *parent)
     connect(this, &QTabWidget::currentChanged, this, &MainView::updateCurrentTab);
     setAcceptDrops(true);
     createCallGraphPage();
+    fileChangeMonitor = new FileChangeMonitor(this);
 
     saveAction = new QAction(QIcon(QStringLiteral(":/icons/silk/disk.png")), QStringLiteral("Save"), this);
     closeAction = new QAction(QStringLiteral("Close"), this);
@@ -134,6 +136,7 @@ bool MainView::addSource(QString fileName)
         connect(editor, &QPlainTextEdit::redoAvailable, mainWindow->getRedoAction(), &QAction::setEnabled);
     }
     connect(editor, &QPlainTextEdit::textChanged, this, &MainView::updateTabNames);
+    fileChangeMonitor->watch(editor);
     return true;
 }
 

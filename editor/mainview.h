@@ -13,6 +13,7 @@ namespace ov {
 
 class CallGraphViewer;
 class DODIvez;
+class FileChangeMonitor;
 class PHPSyntaxHighlighter;
 class SourceEdit;
 
@@ -80,6 +81,8 @@ private:
     QStringList functionNames;
     PHPSyntaxHighlighter *highlighter = nullptr;
     QMenu *tabMenu = nullptr;
+    // Notices files changed by other programs.
+    FileChangeMonitor *fileChangeMonitor = nullptr;
     QAction *saveAction = nullptr;
     QAction *closeAction = nullptr;
     QAction *closeAllButThisAction = nullptr;

@@ -126,6 +126,7 @@ void SourceEdit::loadFile()
         return;
     }
     WaitCursor wait;
+    recordDiskState(bytes);
     DecodedText decoded = decodeText(bytes);
     bytes.clear();
     format = decoded.format;
@@ -153,7 +154,11 @@ Project *SourceEdit::project() const
 bool SourceEdit::rename(QString newFileName)
 {
     fileName = newFileName;
+    // The file moved with its content: only the watched path changes.
+    if (!diskPath.isEmpty())
+        diskPath = newFileName;
     updateTitle();
+    Q_EMIT diskStateChanged();
     return true;
 }
 
@@ -162,16 +167,21 @@ bool SourceEdit::saveDocument()
     if (fileName.isEmpty())
         return saveDocumentAs();
 
+    if (!mayOverwriteDisk())
+        return false;
+
     QString error;
     bool ok;
     TextFormat written = format;
+    QByteArray bytes;
     {
         WaitCursor wait;
         // The raw text keeps non-breaking spaces, which toPlainText() would
         // turn into plain ones; only the block separators need mapping.
         QString text = document()->toRawText();
         text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        ok = writeFileAtomically(fileName, encodeText(text, &written), &error);
+        bytes = encodeText(text, &written);
+        ok = writeFileAtomically(fileName, bytes, &error);
     }
     if (!ok) {
         Dialogs::warning(this, QStringLiteral("Warning"),
@@ -179,6 +189,7 @@ bool SourceEdit::saveDocument()
         return false;
     }
     format = written;
+    recordDiskState(bytes);
     document()->setModified(false);
     updateTitle();
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QPoint>
 #include <QString>
@@ -189,6 +190,30 @@ private:
     int pendingPosition = -1;
     int pendingUndoSteps = -1;
     int pendingRevision = -1;
+
+    // --- the file on disk, as this editor last read or wrote it ---
+public:
+    enum DiskState { DiskUnchanged, DiskChanged, DiskMissing };
+    // Whether another program changed or removed the file since; a new
+    // time stamp over the same bytes is no change.
+    // `digest`, if given, receives a digest of what the file holds now.
+    DiskState checkDisk(QByteArray *digest = nullptr);
+    // Reads the file again, keeping the cursor's line and the bookmarks.
+    bool reloadFromDisk();
+    bool diskMissingReported = false;
+
+Q_SIGNALS:
+    // The path or the recorded disk state changed: watchers re-read them.
+    void diskStateChanged();
+
+private:
+    void recordDiskState(const QByteArray &bytes);
+    // Before a save: asks when the file was changed by another program.
+    bool mayOverwriteDisk();
+    QString diskPath;
+    QByteArray diskDigest;
+    qint64 diskSize = -1;
+    QDateTime diskModified;
 };
 
 } // namespace ov

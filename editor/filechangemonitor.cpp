@@ -1,0 +1,129 @@
+#include "editor/filechangemonitor.h"
+
+#include <QFileInfo>
+
+#include "app/dialogs.h"
+#include "editor/sourceedit.h"
+
+namespace ov {
+
+FileChangeMonitor::FileChangeMonitor(QWidget *dialogParent)
+    : QObject(dialogParent), dialogParent(dialogParent)
+{
+    settle.setSingleShot(true);
+    settle.setInterval(150);
+    connect(&settle, &QTimer::timeout, this, &FileChangeMonitor::checkPending);
+    connect(&watcher, &QFileSystemWatcher::fileChanged, this, &FileChangeMonitor::fileChanged);
+    connect(&watcher, &QFileSystemWatcher::directoryChanged, this, &FileChangeMonitor::directoryChanged);
+}
+
+void FileChangeMonitor::watch(SourceEdit *editor)
+{
+    editors.append(editor);
+    connect(editor, &SourceEdit::diskStateChanged, this, &FileChangeMonitor::sync);
+    connect(editor, &QObject::destroyed, this, &FileChangeMonitor::sync, Qt::QueuedConnection);
+    sync();
+}
+
+void FileChangeMonitor::sync()
+{
+    editors.removeAll(nullptr);
+    for (auto it = declined.begin(); it != declined.end();) {
+        bool alive = false;
+        for (const auto &e : std::as_const(editors))
+            alive = alive || e == it.key();
+        it = alive ? std::next(it) : declined.erase(it);
+    }
+    // Folders are watched too: a program that saves by replacing the file
+    // ends the watch on the old one, and a removed file may come back.
+    QSet<QString> wanted;
+    for (const auto &editor : std::as_const(editors)) {
+        const QFileInfo info(editor->getFilePath());
+        if (info.exists())
+            wanted.insert(info.absoluteFilePath());
+        wanted.insert(info.absolutePath());
+    }
+    QStringList watched = watcher.files() + watcher.directories();
+    for (const QString &path : std::as_const(watched))
+        if (!wanted.contains(path))
+            watcher.removePath(path);
+    watched = watcher.files() + watcher.directories();
+    for (const QString &path : std::as_const(wanted))
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            watcher.addPath(path);
+}
+
+void FileChangeMonitor::fileChanged(const QString &path)
+{
+    pendingFiles.insert(path);
+    settle.start();
+}
+
+void FileChangeMonitor::directoryChanged(const QString &path)
+{
+    pendingDirs.insert(path);
+    settle.start();
+}
+
+void FileChangeMonitor::checkPending()
+{
+    // A question is open: its answer comes first, the rest is looked at after.
+    if (checking) {
+        settle.start();
+        return;
+    }
+    checking = true;
+    const QSet<QString> files = std::exchange(pendingFiles, {});
+    const QSet<QString> dirs = std::exchange(pendingDirs, {});
+    const QList<QPointer<SourceEdit>> current = editors;
+    for (const auto &editor : current) {
+        if (!editor)
+            continue;
+        const QFileInfo info(editor->getFilePath());
+        if (files.contains(info.absoluteFilePath()) || dirs.contains(info.absolutePath()))
+            check(editor);
+    }
+    checking = false;
+    sync();
+}
+
+void FileChangeMonitor::check(SourceEdit *editor)
+{
+    const QString path = editor->getFilePath();
+    QByteArray digest;
+    switch (editor->checkDisk(&digest)) {
+    case SourceEdit::DiskUnchanged:
+        editor->diskMissingReported = false;
+        declined.remove(editor);
+        return;
+    case SourceEdit::DiskMissing:
+        if (editor->diskMissingReported)
+            return;
+        editor->diskMissingReported = true;
+        // Marked modified so that closing asks: the text exists nowhere else now.
+        editor->document()->setModified(true);
+        Dialogs::warning(dialogParent, QStringLiteral("Application"),
+                         QStringLiteral("The file %1 was deleted or moved by another program.\n"
+                                        "Its text stays open; save it to write the file again.").arg(path));
+        return;
+    case SourceEdit::DiskChanged:
+        if (editor->document()->isModified())
+            return; // the save asks before overwriting
+        if (declined.value(editor) == digest)
+            return;
+        if (Dialogs::question(dialogParent, QStringLiteral("Application"),
+                              QStringLiteral("The file %1 was changed by another program.\n"
+                                             "Do you want to reload it?").arg(path),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+                == QMessageBox::Yes) {
+            // The editor may have gone while the question was open.
+            if (QPointer<SourceEdit> alive = editor)
+                alive->reloadFromDisk();
+        } else {
+            declined.insert(editor, digest);
+        }
+        return;
+    }
+}
+
+} // namespace ov

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+
+class QWidget;
+
+namespace ov {
+
+class SourceEdit;
+
+// Notices when another program changes or removes a file open in an editor:
+// an unmodified document is offered a reload, a removed file is reported
+// and its document kept. A modified document is left alone; its save asks
+// before overwriting (see SourceEdit::checkDisk).
+class FileChangeMonitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FileChangeMonitor(QWidget *dialogParent);
+
+    void watch(SourceEdit *editor);
+
+private Q_SLOTS:
+    void sync();
+    void fileChanged(const QString &path);
+    void directoryChanged(const QString &path);
+    void checkPending();
+
+private:
+    void check(SourceEdit *editor);
+
+    QWidget *dialogParent;
+    QFileSystemWatcher watcher;
+    QList<QPointer<SourceEdit>> editors;
+    QSet<QString> pendingFiles;
+    QSet<QString> pendingDirs;
+    QHash<SourceEdit *, QByteArray> declined; // versions the user chose not to reload
+    QTimer settle; // other programs write in bursts: look once they are done
+    bool checking = false;
+};
+
+} // namespace ov

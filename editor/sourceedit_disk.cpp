@@ -1,0 +1,112 @@
+// How an editor's document relates to its file on disk.
+#include "editor/sourceedit.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include "app/dialogs.h"
+#include "editor/addinfopanel.h"
+
+namespace ov {
+
+namespace {
+
+QByteArray digestOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+} // namespace
+
+void SourceEdit::recordDiskState(const QByteArray &bytes)
+{
+    const QFileInfo info(fileName);
+    diskPath = fileName;
+    diskDigest = digestOf(bytes);
+    diskSize = info.size();
+    diskModified = info.lastModified();
+    diskMissingReported = false;
+    Q_EMIT diskStateChanged();
+}
+
+SourceEdit::DiskState SourceEdit::checkDisk(QByteArray *digest)
+{
+    if (digest)
+        *digest = diskDigest;
+    // Nothing was read from or written to this path: nothing to protect.
+    if (diskPath.isEmpty() || diskPath != fileName)
+        return DiskUnchanged;
+    const QFileInfo info(fileName);
+    if (!info.exists())
+        return DiskMissing;
+    if (info.size() == diskSize && info.lastModified() == diskModified)
+        return DiskUnchanged;
+    QByteArray bytes;
+    QString error;
+    if (!readFileBytes(fileName, &bytes, &error))
+        return DiskChanged;
+    const QByteArray now = digestOf(bytes);
+    if (digest)
+        *digest = now;
+    if (now != diskDigest)
+        return DiskChanged;
+    // Touched, not changed: remember the new stamp so the next look is cheap.
+    diskSize = info.size();
+    diskModified = info.lastModified();
+    return DiskUnchanged;
+}
+
+bool SourceEdit::mayOverwriteDisk()
+{
+    if (checkDisk() != DiskChanged)
+        return true;
+    const auto answer = Dialogs::question(
+        this, QStringLiteral("Save document"),
+        QStringLiteral("The file %1 was changed by another program.\n"
+                       "Do you want to overwrite those changes?").arg(fileName),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    return answer == QMessageBox::Yes;
+}
+
+bool SourceEdit::reloadFromDisk()
+{
+    QByteArray bytes;
+    QString error;
+    if (!readFileBytes(fileName, &bytes, &error)) {
+        Dialogs::warning(this, QStringLiteral("Application"),
+                         QStringLiteral("Cannot read file %1:\n%2.").arg(fileName, error));
+        return false;
+    }
+    const int line = textCursor().blockNumber();
+    const int scroll = verticalScrollBar()->value();
+    QList<int> bookmarks;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        auto *data = static_cast<BookmarkData *>(b.userData());
+        if (data && data->bookmark)
+            bookmarks << b.blockNumber();
+    }
+
+    recordDiskState(bytes);
+    const DecodedText decoded = decodeText(bytes);
+    format = decoded.format;
+    setPlainText(expandTabs(decoded.text));
+    loaded = true;
+
+    for (int n : bookmarks) {
+        QTextBlock b = document()->findBlockByNumber(n);
+        if (!b.isValid())
+            continue;
+        auto *data = new BookmarkData;
+        data->bookmark = true;
+        b.setUserData(data);
+    }
+    QTextCursor c(document()->findBlockByNumber(qMin(line, document()->blockCount() - 1)));
+    setTextCursor(c);
+    verticalScrollBar()->setValue(scroll);
+    document()->setModified(false);
+    return true;
+}
+
+} // namespace ov
