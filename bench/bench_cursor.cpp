@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QPlainTextDocumentLayout>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -121,18 +122,25 @@ int main(int argc, char **argv)
     first.setPosition(1);
     editor.setTextCursor(first);   // the first move builds the index
     const double firstMove = timer.nsecsElapsed() / 1e6;
+    std::vector<double> jumps, scopeOnly;
     for (int walk = 0; walk < 300; ++walk) {
         QTextCursor c(doc);
         c.setPosition(1 + rng.bounded(length - 1));
+        timer.restart();
+        editor.setTextCursor(c);   // a jump: scrolls, not a local move
+        jumps.push_back(timer.nsecsElapsed() / 1e6);
+        QCoreApplication::processEvents();
         for (int step = 0; step < 15; ++step) {
             c.movePosition(steps[rng.bounded(int(std::size(steps)))]);
             positions.push_back(c.position());
             timer.restart();
             editor.setTextCursor(c);
             moves.push_back(timer.nsecsElapsed() / 1e6);
+            int start, end, type;
+            timer.restart();
+            editor.findScopeTypeForCursor(c.position(), start, end, type);
+            scopeOnly.push_back(timer.nsecsElapsed() / 1e6);
         }
-        if (walk % 20 == 0)
-            QCoreApplication::processEvents();
     }
 
     // The straightforward search: the whole text taken four times and
@@ -155,26 +163,39 @@ int main(int argc, char **argv)
     const double typed = timer.nsecsElapsed() / 1e6;
     const int typedLines = highlighter.lines;
 
-    // One line of 1 MB, highlighted from scratch.
-    QTextDocument longDoc(minified(source, 1024 * 1024));
-    longDoc.documentLayout();
+    // One line of 1 MB, highlighted from scratch; then the same with the
+    // editor's layout, which also shapes the line's text for display.
+    const QString longText = minified(source, 1024 * 1024);
+    QTextDocument longDoc(longText);
     PHPSyntaxHighlighter longHighlighter;
     timer.restart();
     longHighlighter.setDocument(&longDoc);
     longHighlighter.rehighlight();
     const double longLine = timer.nsecsElapsed() / 1e6;
+    QTextDocument laidOut(longText);
+    laidOut.setDocumentLayout(new QPlainTextDocumentLayout(&laidOut));
+    PHPSyntaxHighlighter laidOutHighlighter;
+    timer.restart();
+    laidOutHighlighter.setDocument(&laidOut);
+    laidOutHighlighter.rehighlight();
+    const double longLineLaidOut = timer.nsecsElapsed() / 1e6;
     QVector<PhpFormat> formats;
     timer.restart();
-    PhpHighlightEngine::highlightLine(longDoc.firstBlock().text(), -1, &formats);
+    PhpHighlightEngine::highlightLine(longText, -1, &formats);
     const double longLineEngine = timer.nsecsElapsed() / 1e6;
 
     const double median = percentile(moves, 0.5);
     const double baseMedian = percentile(baseline, 0.5);
-    std::printf("cursor moves: %zu, first move (builds the index) %.1f ms, worst %.2f ms\n", moves.size(),
-                firstMove, *std::max_element(moves.begin(), moves.end()));
+    std::printf("local cursor moves: %zu, median %.3f ms, p99 %.3f ms, worst %.2f ms\n", moves.size(), median,
+                percentile(moves, 0.99), *std::max_element(moves.begin(), moves.end()));
+    std::printf("  of which the scope search: median %.3f ms, p99 %.3f ms, worst %.3f ms\n", percentile(scopeOnly, 0.5),
+                percentile(scopeOnly, 0.99), *std::max_element(scopeOnly.begin(), scopeOnly.end()));
+    std::printf("jumps to random places: median %.2f ms, worst %.1f ms; first move (builds the index) %.0f ms\n",
+                percentile(jumps, 0.5), *std::max_element(jumps.begin(), jumps.end()), firstMove);
     std::printf("straightforward scope search: median %.1f ms over %zu moves\n", baseMedian, baseline.size());
     std::printf("keystroke in the middle: %.2f ms, %d line(s) re-highlighted\n", typed, typedLines);
-    std::printf("1 MB line: highlighter %.0f ms, line procedure alone %.0f ms\n", longLine, longLineEngine);
+    std::printf("1 MB line: highlighter %.0f ms (line procedure alone %.0f ms); with the editor's layout %.0f ms\n",
+                longLine, longLineEngine, longLineLaidOut);
     std::printf("scope_median_ms=%.3f scope_p99_ms=%.3f scope_ratio=%.0f longline_ms=%.0f\n", median,
                 percentile(moves, 0.99), baseMedian / median, longLine);
     return 0;

@@ -122,7 +122,8 @@ QIcon Project::fileIcon(const QString &path)
 {
     // The provider answers by file type; asking once per suffix keeps large
     // projects quick to build.
-    const QString suffix = QFileInfo(path).suffix();
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot > path.lastIndexOf(QLatin1Char('/')) ? path.mid(dot + 1) : QString();
     auto it = iconsBySuffix.constFind(suffix);
     if (it == iconsBySuffix.cend())
         it = iconsBySuffix.insert(suffix, iconProvider->icon(QFileInfo(path)));
@@ -131,7 +132,9 @@ QIcon Project::fileIcon(const QString &path)
 
 QIcon Project::folderIcon()
 {
-    return iconProvider->icon(QFileIconProvider::Folder);
+    if (folderIconCache.isNull())
+        folderIconCache = iconProvider->icon(QFileIconProvider::Folder);
+    return folderIconCache;
 }
 
 void Project::contextMenuEvent(QContextMenuEvent *event)
@@ -161,13 +164,22 @@ QStringList Project::getProjectFiles() const
 
 void Project::buildItems(const ProjectNode &node, ProjectListItem *parent)
 {
+    // Built apart and inserted at once: the view hears of one insertion
+    // instead of one per item.
+    FolderItem holder(QString(), nullptr);
+    buildDetached(node, &holder);
+    parent->addChildren(holder.takeChildren());
+}
+
+void Project::buildDetached(const ProjectNode &node, ProjectListItem *parent)
+{
     for (const ProjectNode &child : node.children) {
         if (child.type == ProjectNode::File) {
-            addFileItem(child.path, parent);
+            (new FileItem(child.path, parent))->setIcon(0, fileIcon(child.path));
         } else {
             auto *folder = new FolderItem(child.name, parent);
             folder->setIcon(0, folderIcon());
-            buildItems(child, folder);
+            buildDetached(child, folder);
         }
     }
 }

@@ -110,6 +110,7 @@ private:
     QIcon fileIcon(const QString &path);
     QIcon folderIcon();
     void buildItems(const ProjectNode &node, ProjectListItem *parent);
+    void buildDetached(const ProjectNode &node, ProjectListItem *parent);
     ProjectNode nodeOf(const ProjectListItem *item) const;
     // Where new items go: the current item, or beside it when it is a file.
     ProjectListItem *currentContainer() const;
@@ -126,6 +127,7 @@ private:
     QString projectFileName;
     QFileIconProvider *iconProvider = nullptr;
     QHash<QString, QIcon> iconsBySuffix;
+    QIcon folderIconCache;
     QString lastError;
     BookmarkStore bookmarkStore;
 

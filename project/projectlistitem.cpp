@@ -82,7 +82,7 @@ QString FolderItem::getType() const
 }
 
 FileItem::FileItem(const QString &path, ProjectListItem *parent)
-    : ProjectListItem(parent, QFileInfo(path).fileName()), path(path)
+    : ProjectListItem(parent, path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)), path(path)
 {
     setFlags(Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsEnabled);
 }

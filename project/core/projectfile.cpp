@@ -76,17 +76,32 @@ void writeNode(QString &out, const ProjectNode &node, const QDir &base, int dept
     out += QLatin1String(">\n");
 }
 
-QString resolveFile(const QDir &base, const QString &name)
+// What QDir(folder).absoluteFilePath() gives, with the folder resolved once.
+class Resolver
 {
-    return QDir::isRelativePath(name) ? base.absoluteFilePath(name) : name;
-}
+public:
+    explicit Resolver(const QString &folder) : prefix(QDir(folder).absolutePath())
+    {
+        if (!prefix.endsWith(QLatin1Char('/')))
+            prefix += QLatin1Char('/');
+    }
+    QString operator()(const QString &name) const
+    {
+        if (name.isEmpty())
+            return prefix.size() > 1 ? prefix.chopped(1) : prefix;
+        return QDir::isRelativePath(name) ? prefix + name : name;
+    }
+
+private:
+    QString prefix;
+};
 
 // The project file reader: a walk of the elements with an explicit stack, so
 // nesting costs no recursion and is bounded.
 class Reader
 {
 public:
-    Reader(const QByteArray &xml, const QDir &base) : xml(xml), base(base) {}
+    Reader(const QByteArray &xml, const QString &folder) : xml(xml), resolve(folder) {}
 
     ProjectFile::Error run(ProjectNode *root, BookmarkMap *marks, QString *message)
     {
@@ -151,14 +166,14 @@ private:
             if (tag == u"File") {
                 ProjectNode file;
                 file.type = ProjectNode::File;
-                file.path = resolveFile(base, attrs.value(QLatin1String("Name")).toString());
+                file.path = resolve(attrs.value(QLatin1String("Name")).toString());
                 top.node->children.append(std::move(file));
             } else if (tag == u"Bookmarks" && stack.size() == 1) {
                 stack.append({Bookmarks, nullptr});
                 return;
             }
         } else if (top.context == Bookmarks && tag == u"Bookmark") {
-            const QString file = base.absoluteFilePath(attrs.value(QLatin1String("FileName")).toString());
+            const QString file = resolve(attrs.value(QLatin1String("FileName")).toString());
             const int line = attrs.value(QLatin1String("LineNumber")).toInt(nullptr, 10);
             (*marks)[file].append(line);
             stack.append({Bookmarks, nullptr});
@@ -168,9 +183,20 @@ private:
     }
 
     QXmlStreamReader xml;
-    QDir base;
+    Resolver resolve;
     QList<Level> stack;
 };
+
+// Every subfolder whatever its name, the files matching the filters;
+// folders first, each group by name.
+QFileInfoList listFolder(const QString &dirPath, const QStringList &nameFilters)
+{
+    QDir dir(dirPath);
+    dir.setNameFilters(nameFilters);
+    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives | QDir::AllDirs | QDir::NoDotAndDotDot);
+    dir.setSorting(QDir::Name | QDir::DirsFirst);
+    return dir.entryInfoList();
+}
 
 bool scanInto(const QString &dirPath, const QStringList &nameFilters, ProjectNode *parent, QStringList *chain)
 {
@@ -178,11 +204,7 @@ bool scanInto(const QString &dirPath, const QStringList &nameFilters, ProjectNod
     if (canonical.isEmpty() || chain->contains(canonical))
         return false;
     chain->append(canonical);
-    QDir dir(dirPath);
-    dir.setNameFilters(nameFilters);
-    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives | QDir::AllDirs | QDir::NoDotAndDotDot);
-    dir.setSorting(QDir::Name | QDir::DirsFirst);
-    const QFileInfoList entries = dir.entryInfoList();
+    const QFileInfoList entries = listFolder(dirPath, nameFilters);
     for (const QFileInfo &entry : entries) {
         if (entry.isDir()) {
             ProjectNode folder;
@@ -208,12 +230,8 @@ bool hasFiles(const QString &dirPath, const QStringList &nameFilters, QStringLis
     if (canonical.isEmpty() || chain->contains(canonical))
         return false;
     chain->append(canonical);
-    QDir dir(dirPath);
-    dir.setNameFilters(nameFilters);
-    dir.setFilter(QDir::Dirs | QDir::Files | QDir::Drives | QDir::AllDirs | QDir::NoDotAndDotDot);
-    dir.setSorting(QDir::Name | QDir::DirsFirst);
     bool found = false;
-    const QFileInfoList entries = dir.entryInfoList();
+    const QFileInfoList entries = listFolder(dirPath, nameFilters);
     for (const QFileInfo &entry : entries) {
         if (entry.isDir() ? hasFiles(entry.filePath(), nameFilters, chain) : true) {
             found = true;
@@ -265,7 +283,7 @@ bool ProjectFile::parse(const QByteArray &xml, const QString &fileName)
     newRoot.type = ProjectNode::Project;
     BookmarkMap newMarks;
     QString message;
-    Reader reader(xml, QDir(QFileInfo(fileName).path()));
+    Reader reader(xml, QFileInfo(fileName).path());
     err = reader.run(&newRoot, &newMarks, &message);
     errString = message;
     if (err != NoError)
