@@ -202,8 +202,15 @@ void DODIvez::replaceAll(QString src, QString dst, bool matchCase, bool matchWor
     QStringList files = scopeFiles(scope);
     files.removeDuplicates();
     qint64 total = 0;
-    for (const QString &file : std::as_const(files))
-        total += replaceAllInFile(file, src, dst, matchCase, matchWord);
+    {
+        // Each tab switch would repaint the whole document area: hundreds of
+        // files may open here, so it repaints once at the end.
+        const bool updates = view->updatesEnabled();
+        view->setUpdatesEnabled(false);
+        for (const QString &file : std::as_const(files))
+            total += replaceAllInFile(file, src, dst, matchCase, matchWord);
+        view->setUpdatesEnabled(updates);
+    }
     Dialogs::information(this, QStringLiteral("Viziro"), QStringLiteral("%1 occurrence(s) replaced.").arg(total));
 }
 

@@ -13,7 +13,7 @@ case "$kind" in
     export BUILD_DIR="$here/build-asan"
     export CMAKE_ARGS="-DVIZIRO_SANITIZE=address;undefined"
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=0"
-    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$here/tests/ubsan.supp"
     export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
     labels=""
     ;;

@@ -131,7 +131,7 @@ int ScopeSearch::innermost(const int s[4], const int e[4], const int r[4], int &
 
 namespace {
 
-ScopeFinder::Summary lineSummary(const QString &text, std::unique_ptr<std::vector<ScopeFinder::Summary>> *segments)
+ScopeFinder::Summary lineSummary(QStringView text, std::unique_ptr<std::vector<ScopeFinder::Summary>> *segments)
 {
     const int n = int(text.size());
     if (n <= 2 * SegmentLength) {

@@ -1,12 +1,65 @@
 #include "search/core/filesearch.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "editor/core/textfile.h"
 
 namespace ov {
+
+namespace {
+
+// Reads a regular file whole into `buffer`, whose memory is reused from
+// file to file: most files are read, searched and dropped.
+bool readRegularFile(const QString &fileName, QByteArray *buffer)
+{
+#if defined(Q_OS_UNIX)
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxSearchedFileSize;
+    qsizetype size = 0;
+    if (ok) {
+        buffer->resize(qsizetype(st.st_size) + 1);
+        for (;;) {
+            if (size == buffer->size()) {
+                // The file grew while we read it.
+                if (size > MaxSearchedFileSize) {
+                    ok = false;
+                    break;
+                }
+                buffer->resize(size * 2);
+            }
+            const ssize_t got = ::read(fd, buffer->data() + size, size_t(buffer->size() - size));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                ok = got == 0;
+                break;
+            }
+            size += got;
+        }
+    }
+    ::close(fd);
+    buffer->resize(size);
+    return ok;
+#else
+    const QFileInfo info(fileName);
+    return info.isFile() && info.size() <= MaxSearchedFileSize && readFileBytes(fileName, buffer, nullptr);
+#endif
+}
+
+} // namespace
 
 bool searchFile(const SearchSource &source, const TextMatcher &matcher, QList<FindEntry> *entries, qsizetype maxHits)
 {
@@ -14,13 +67,15 @@ bool searchFile(const SearchSource &source, const TextMatcher &matcher, QList<Fi
         *entries = matcher.findAll(source.fileName, source.text, maxHits);
         return true;
     }
-    const QFileInfo info(source.fileName);
-    if (!info.isFile() || info.size() > MaxSearchedFileSize)
+    thread_local QByteArray buffer;
+    if (!readRegularFile(source.fileName, &buffer)) {
+        buffer.clear();
         return false;
-    QByteArray bytes;
-    if (!readFileBytes(source.fileName, &bytes, nullptr))
-        return false;
-    *entries = matcher.findAllInBytes(source.fileName, bytes, maxHits);
+    }
+    *entries = matcher.findAllInBytes(source.fileName, buffer, maxHits);
+    // A very large file's memory is not kept for the next one.
+    if (buffer.capacity() > 16 * 1024 * 1024)
+        buffer = QByteArray();
     return true;
 }
 

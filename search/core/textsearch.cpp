@@ -1,6 +1,9 @@
 #include "search/core/textsearch.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "editor/core/textfile.h"
 
@@ -31,6 +34,39 @@ bool isAsciiAlnum(uchar c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// A line of ASCII bytes as the editor shows it, built in one pass.
+QString latin1WithTabsExpanded(const char *d, qsizetype n)
+{
+    qsizetype tabs = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        tabs += d[i] == '\t';
+    QString out(n + 3 * tabs, Qt::Uninitialized);
+    QChar *o = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (d[i] == '\t') {
+            for (int k = 0; k < 4; ++k)
+                *o++ = u' ';
+        } else {
+            *o++ = QLatin1Char(d[i]);
+        }
+    }
+    return out;
+}
+
+// The first line end in [from, to), or `to`.
+qsizetype nextSeparator(const char *d, qsizetype from, qsizetype to)
+{
+    const void *p = from < to ? memchr(d + from, '\n', size_t(to - from)) : nullptr;
+    return p ? static_cast<const char *>(p) - d : to;
+}
+
+qsizetype nextSeparator(const QChar *d, qsizetype from, qsizetype to)
+{
+    while (from < to && !isLineSeparator(d[from]))
+        ++from;
+    return from;
+}
+
 // Remembers the line of the last hit, so that hits on one line share its
 // number, start and text, and counting lines never goes backwards.
 template <typename Char>
@@ -40,20 +76,16 @@ public:
     LineTracker(const Char *data, qsizetype size) : d(data), n(size) {}
 
     // Moves to the line holding `pos` (never before the previous one).
-    void advanceTo(qsizetype pos, bool (*isSeparator)(Char))
+    void advanceTo(qsizetype pos)
     {
-        for (qsizetype i = scanned; i < pos; ++i) {
-            if (isSeparator(d[i])) {
-                ++lineIndex;
-                lineStart = i + 1;
-            }
+        for (qsizetype i = nextSeparator(d, scanned, pos); i < pos; i = nextSeparator(d, i + 1, pos)) {
+            ++lineIndex;
+            lineStart = i + 1;
         }
         scanned = pos;
         if (lineStart != textStart) {
             textStart = lineStart;
-            textEnd = pos;
-            while (textEnd < n && !isSeparator(d[textEnd]))
-                ++textEnd;
+            textEnd = nextSeparator(d, pos, n);
             haveText = false;
         }
     }
@@ -68,9 +100,6 @@ public:
     bool haveText = false;
     QString text;
 };
-
-bool isSeparatorChar(QChar c) { return isLineSeparator(c); }
-bool isNewline(char c) { return c == '\n'; }
 
 } // namespace
 
@@ -177,7 +206,7 @@ QList<FindEntry> TextMatcher::findAll(const QString &fileName, const QString &te
     const QString prepared = prepare(text);
     LineTracker<QChar> lines(text.constData(), text.size());
     for (qsizetype hit = indexIn(prepared, 0); hit >= 0 && maxHits != 0; hit = indexIn(prepared, hit + needle.size())) {
-        lines.advanceTo(hit, isSeparatorChar);
+        lines.advanceTo(hit);
         if (!lines.haveText) {
             lines.text = text.mid(lines.textStart, lines.textEnd - lines.textStart);
             lines.haveText = true;
@@ -226,7 +255,41 @@ QList<FindEntry> TextMatcher::findAllInAscii(const QString &fileName, QByteArray
     const qsizetype m = foldedNeedle.size();
     const uchar last = nd[m - 1];
 
+    auto matchesAt = [&](qsizetype i) {
+        for (qsizetype j = 0; j < m; ++j) {
+            if (fold[t[i + j]] != nd[j])
+                return false;
+        }
+        return true;
+    };
     auto find = [&](qsizetype i) -> qsizetype {
+#if defined(__SSE2__)
+        // Sixteen candidates at a time: positions whose first and last
+        // characters fit; a set case bit makes letters compare in any case.
+        const uchar first = nd[0];
+        const bool foldFirst = !matchCase() && first >= 'a' && first <= 'z';
+        const bool foldLast = !matchCase() && last >= 'a' && last <= 'z';
+        const __m128i firstCase = _mm_set1_epi8(char(foldFirst ? 0x20 : 0));
+        const __m128i lastCase = _mm_set1_epi8(char(foldLast ? 0x20 : 0));
+        const __m128i firstChar = _mm_set1_epi8(char(first));
+        const __m128i lastChar = _mm_set1_epi8(char(last));
+        for (; i + m - 1 + 16 <= n; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i + m - 1));
+            const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstCase), firstChar),
+                                               _mm_cmpeq_epi8(_mm_or_si128(b, lastCase), lastChar));
+            for (unsigned mask = unsigned(_mm_movemask_epi8(hits)); mask; mask &= mask - 1) {
+                const qsizetype c = i + __builtin_ctz(mask);
+                if (matchesAt(c))
+                    return c;
+            }
+        }
+        for (; i + m <= n; ++i) {
+            if (matchesAt(i))
+                return i;
+        }
+        return -1;
+#else
         if (m == 1) {
             for (; i < n; ++i) {
                 if (fold[t[i]] == last)
@@ -236,16 +299,12 @@ QList<FindEntry> TextMatcher::findAllInAscii(const QString &fileName, QByteArray
         }
         while (i + m <= n) {
             const uchar c = t[i + m - 1];
-            if (fold[c] == last) {
-                qsizetype j = 0;
-                while (j < m - 1 && fold[t[i + j]] == nd[j])
-                    ++j;
-                if (j == m - 1)
-                    return i;
-            }
+            if (fold[c] == last && matchesAt(i))
+                return i;
             i += shift[c];
         }
         return -1;
+#endif
     };
 
     LineTracker<char> lines(bytes.data(), n);
@@ -259,9 +318,9 @@ QList<FindEntry> TextMatcher::findAllInAscii(const QString &fileName, QByteArray
             pos = end + 1;
             continue;
         }
-        lines.advanceTo(idx, isNewline);
+        lines.advanceTo(idx);
         if (!lines.haveText) {
-            lines.text = expandTabs(QString::fromLatin1(bytes.data() + lines.textStart, lines.textEnd - lines.textStart));
+            lines.text = latin1WithTabsExpanded(bytes.data() + lines.textStart, lines.textEnd - lines.textStart);
             lines.haveText = true;
         }
         qsizetype tabs = 0;

@@ -1,6 +1,8 @@
 // The main window: its structure and texts, the start path, the status bar,
 // "Go To Line" and closing with modified documents.
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
@@ -280,6 +282,25 @@ private Q_SLOTS:
         QCOMPARE(label->text(), QStringLiteral("OVR"));
         QTest::mouseClick(label, Qt::RightButton);
         QCOMPARE(label->text(), QStringLiteral("INS"));
+    }
+
+    // Enter in the box changes its current item and activates it twice:
+    // still one search per press.
+    void fastSearchStepsOnePerEnter()
+    {
+        DODIvez w(write("fast.php", "foo foo foo foo"));
+        w.show();
+        auto *box = w.findChild<QToolBar *>("EditToolBar")->findChild<QComboBox *>();
+        QVERIFY(box);
+        QTest::keyClicks(box->lineEdit(), "foo");
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QTextCursor c = w.mainView()->getCurrentSource()->textCursor();
+        QCOMPARE(QPair(c.anchor(), c.position()), QPair(0, 3));
+        QCoreApplication::processEvents(); // as between two presses
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        c = w.mainView()->getCurrentSource()->textCursor();
+        QCOMPARE(QPair(c.anchor(), c.position()), QPair(4, 7));
+        QCOMPARE(box->count(), 1);
     }
 
     void findNeedsAProject()

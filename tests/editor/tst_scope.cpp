@@ -297,7 +297,7 @@ private Q_SLOTS:
 
     void fastEqualsStraightforwardOnWordPress()
     {
-        const QString source = wordpressText(1500000);
+        const QString source = wordpressText(1000000);
         if (source.isEmpty())
             QSKIP("the WordPress sources are not installed");
         QTextDocument doc(source);
