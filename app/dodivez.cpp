@@ -120,8 +120,7 @@ DODIvez::DODIvez(QString fileName, QWidget *parent)
 
 DODIvez::~DODIvez()
 {
-    if (projectTree->getRootItem())
-        projectTree->saveProject();
+    saveProjectAtExit();
     writeSettings();
 }
 
@@ -372,7 +371,7 @@ bool DODIvez::closeAllTabs()
 
 void DODIvez::closeEvent(QCloseEvent *event)
 {
-    if (closeAllTabs())
+    if (closeAllTabs() && closeCurrentProject())
         event->accept();
     else
         event->ignore();

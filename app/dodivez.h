@@ -130,6 +130,13 @@ private:
     bool closeAllTabs();
     void runFastSearch(const QString &text);
 
+    // Project lifetime around the file commands (dodivez_files.cpp). A
+    // project that cannot be written is never dropped without asking.
+    bool closeCurrentProject();
+    void saveProjectAtExit();
+    bool writeNewProject(const QString &fileName, const QString &failureText);
+    bool loadProjectFile(const QString &path);
+
     // Search engine (app/dodivez_search.cpp). findInFile: 1 when a hit was
     // found and handled, 0 when the file holds no further valid hit, -1 when
     // it cannot be read or opened.

@@ -1,22 +1,18 @@
 <?php
-// The front page of a small sample site.
+// Front page of the sample shop: lists the products of the catalogue.
+require_once 'config.php';
 require_once 'lib/db.php';
+require_once 'lib/html.php';
+require_once 'lib/catalogue.php';
 
-function page_title($section)
-{
-    return 'Viziro sample - ' . ucfirst($section);
-}
+$connection = db_connect($config['db']);
+$products = catalogue_products($connection, 10);
 
-function render_page($section, array $items)
-{
-    $title = page_title($section);
-    echo "<html><head><title>$title</title></head><body>\n";
-    echo "<h1>" . htmlspecialchars($title) . "</h1>\n<ul>\n";
-    foreach ($items as $item) {
-        echo '<li>' . htmlspecialchars($item['name']) . "</li>\n";
-    }
-    echo "</ul></body></html>\n";
-}
-
-$db = db_connect('sqlite:' . __DIR__ . '/data.sqlite');
-render_page('home', db_fetch_all($db, 'SELECT name FROM items ORDER BY name'));
+render_header('Welcome to ' . $config['site_name']);
+?>
+<h1><?php echo html_escape($config['site_name']); ?></h1>
+<p>Our latest products:</p>
+<?php
+echo render_product_list($products);
+render_footer();
+db_close($connection);
