@@ -10,13 +10,14 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QMenu>
 #include <QMimeData>
 #include <QTabBar>
 #include <QUrl>
 
+#include "analysis/callgraphfunction.h"
+#include "analysis/callgraphviewer.h"
 #include "app/dialogs.h"
 #include "app/resources.h"
 #include "app/dodivez.h"
@@ -78,7 +79,7 @@ MainView::MainView(DODIvez *parent)
 
 void MainView::createCallGraphPage()
 {
-    callGraphViewer = new QGraphicsScene(this);
+    callGraphViewer = new CallGraphViewer(mainWindow, this);
     callGraphView = new QGraphicsView(callGraphViewer, this);
     callGraphView->setRenderHint(QPainter::Antialiasing);
     callGraphView->setWhatsThis(CallGraphTag);
@@ -91,17 +92,21 @@ void MainView::setFunctionNames(QStringList names)
     functionNames = names;
 }
 
-bool MainView::showCallGraph(PHPFunctionDefinition)
+bool MainView::showCallGraph(PHPFunctionDefinition fn)
 {
     if (!callGraphViewer)
         createCallGraphPage();
-    for (int i = 0; i < count(); ++i) {
-        if (widget(i)->whatsThis() == CallGraphTag) {
-            setCurrentIndex(i);
-            return true;
-        }
+    int page = -1;
+    for (int i = 0; i < count() && page < 0; ++i) {
+        if (widget(i)->whatsThis() == CallGraphTag)
+            page = i;
     }
-    setCurrentIndex(addTab(callGraphView, QStringLiteral("Call Graph")));
+    if (page < 0)
+        page = addTab(callGraphView, QStringLiteral("Call Graph"));
+    callGraphViewer->drawCallGraph(fn);
+    if (CallGraphFunction *root = callGraphViewer->rootFunction())
+        callGraphView->ensureVisible(root, 50, 50);
+    setCurrentIndex(page);
     return true;
 }
 

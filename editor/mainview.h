@@ -6,12 +6,12 @@
 #include "analysis/core/phprecords.h"
 
 class QAction;
-class QGraphicsScene;
 class QGraphicsView;
 class QMenu;
 
 namespace ov {
 
+class CallGraphViewer;
 class DODIvez;
 class FileChangeMonitor;
 class PHPSyntaxHighlighter;
@@ -31,6 +31,7 @@ public:
     void setFunctionNames(QStringList names);
     QStringList getFunctionNames() const { return functionNames; }
     QGraphicsView *getCallGraphView() const { return callGraphView; }
+    CallGraphViewer *getCallGraphViewer() const { return callGraphViewer; }
 
 public Q_SLOTS:
     bool showCallGraph(PHPFunctionDefinition fn);
@@ -75,8 +76,7 @@ private:
     void removePage(int idx);
 
     DODIvez *mainWindow = nullptr;
-    // Stands in for the call graph viewer until it exists.
-    QGraphicsScene *callGraphViewer = nullptr;
+    CallGraphViewer *callGraphViewer = nullptr;
     QGraphicsView *callGraphView = nullptr;
     QStringList functionNames;
     PHPSyntaxHighlighter *highlighter = nullptr;

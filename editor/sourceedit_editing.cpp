@@ -393,8 +393,12 @@ void SourceEdit::keyPressEvent(QKeyEvent *e)
 
 void SourceEdit::handleEditingKey(QKeyEvent *e)
 {
-    if (handleMovementKey(e) || handleQuoteOrBracketKey(e) || handleBraceKey(e)
-        || handleLineKey(e) || handleCloserKey(e))
+    if (handleMovementKey(e))
+        return;
+    // The other handlers write through cursors, which a read-only editor
+    // would not stop.
+    if (!isReadOnly()
+        && (handleQuoteOrBracketKey(e) || handleBraceKey(e) || handleLineKey(e) || handleCloserKey(e)))
         return;
     clearPendingClosers();
     if (e->matches(QKeySequence::Paste)) {

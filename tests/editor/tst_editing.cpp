@@ -303,6 +303,16 @@ private Q_SLOTS:
         QVERIFY(!editor->overwriteMode());
     }
 
+    void readOnlyEditorTakesNoText()
+    {
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("    ab"));
+        QVERIFY(editor);
+        editor->setReadOnly(true);
+        editor->moveCursor(QTextCursor::End);
+        play(editor.get(), QStringLiteral("(\"{<Ret><Home>"));
+        QCOMPARE(render(editor.get()), QStringLiteral("    |ab"));
+    }
+
     void pasteExpandsTabs_data()
     {
         QTest::addColumn<bool>("byKey");
