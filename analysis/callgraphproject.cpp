@@ -4,24 +4,29 @@
 
 namespace ov {
 
-bool ProjectCallGraphSource::isBuiltinFunction(const QString &) const
+bool ProjectCallGraphSource::isBuiltinFunction(const QString &name) const
 {
-    return false;
+    return project->isBuiltinFunction(name);
 }
 
-QList<PHPFunctionDefinition> ProjectCallGraphSource::findFunctionDefinitions(const QString &) const
+QList<PHPFunctionDefinition> ProjectCallGraphSource::findFunctionDefinitions(const QString &name) const
 {
-    return {};
+    return project->findFunctionDefinitions(name);
 }
 
-QStringList ProjectCallGraphSource::findFunctionFiles(const QString &) const
+QStringList ProjectCallGraphSource::findFunctionFiles(const QString &name) const
 {
-    return {};
+    return project->findFunctionFiles(name);
 }
 
 QList<CallGraphSource::Located> ProjectCallGraphSource::allFunctions() const
 {
-    return {};
+    QList<Located> result;
+    const FileDescriptions &files = project->codeModel().fileDescriptions();
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        for (const PHPFunctionDefinition &f : file->functions)
+            result.append({file.key(), f});
+    return result;
 }
 
 } // namespace ov

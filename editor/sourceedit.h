@@ -7,6 +7,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include "editor/core/completionwords.h"
 #include "editor/core/textfile.h"
 
 class QAction;
@@ -214,6 +215,10 @@ private:
     QByteArray diskDigest;
     qint64 diskSize = -1;
     QDateTime diskModified;
+
+    // ---- navigation (sourceedit_navigation.cpp) ----
+    CompletionWords completionWords;
+    // ---- end of navigation ----
 };
 
 } // namespace ov
