@@ -218,6 +218,7 @@ private:
 
     // ---- navigation (sourceedit_navigation.cpp) ----
     CompletionWords completionWords;
+    QString completionPrefixAtCursor() const;
     // ---- end of navigation ----
 };
 

@@ -115,6 +115,20 @@ bool SourceEdit::completerTakesKey(QKeyEvent *e)
     }
 }
 
+// The word before the cursor with its leading "$": variables are listed
+// with it, and a lone "$" opens the list of variables.
+QString SourceEdit::completionPrefixAtCursor() const
+{
+    QTextCursor word = textCursor();
+    word.select(QTextCursor::WordUnderCursor);
+    QString prefix = word.selectedText();
+    const int start = prefix.isEmpty() ? textCursor().position() : word.selectionStart();
+    if (!prefix.startsWith(QLatin1Char('$')) && start > 0
+        && document()->characterAt(start - 1) == QLatin1Char('$'))
+        prefix.prepend(QLatin1Char('$'));
+    return prefix;
+}
+
 void SourceEdit::updateCompletionPopup(QKeyEvent *e, bool shortcut)
 {
     const Qt::KeyboardModifiers modifiers = e->modifiers();
@@ -123,9 +137,7 @@ void SourceEdit::updateCompletionPopup(QKeyEvent *e, bool shortcut)
     if (ctrlOrShift && text.isEmpty())
         return;
 
-    QTextCursor word = textCursor();
-    word.select(QTextCursor::WordUnderCursor);
-    const QString prefix = word.selectedText();
+    const QString prefix = completionPrefixAtCursor();
     const bool otherModifier = modifiers != Qt::NoModifier && !ctrlOrShift;
 
     const bool show = shortcut
