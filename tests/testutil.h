@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include "app/dialogs.h"
+#include "editor/mainview.h"
+#include "editor/sourceedit.h"
 
 namespace ovtest {
 
@@ -31,6 +33,18 @@ inline QByteArray readFile(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray();
     return f.readAll();
+}
+
+// Closes every tab, throwing away unsaved edits, and forgets the dialogs'
+// answers and calls: the state each GUI test case starts from.
+inline void discardAllTabs(ov::MainView *view)
+{
+    for (int i = view->count() - 1; i >= 0; --i) {
+        if (ov::SourceEdit *e = view->getSource(i))
+            e->document()->setModified(false);
+        view->closeTab(i);
+    }
+    ov::Dialogs::clear();
 }
 
 } // namespace ovtest

@@ -92,15 +92,7 @@ private Q_SLOTS:
 
     void init() { Dialogs::clear(); }
 
-    void cleanup()
-    {
-        for (int i = view()->count() - 1; i >= 0; --i) {
-            if (SourceEdit *e = view()->getSource(i))
-                e->document()->setModified(false);
-            view()->closeTab(i);
-        }
-        Dialogs::clear();
-    }
+    void cleanup() { ovtest::discardAllTabs(view()); }
 
     void opensAndReactivates()
     {

@@ -1,4 +1,5 @@
 // A save killed at any moment leaves the old file or the new one, never a mix.
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +36,14 @@ private Q_SLOTS:
         const QByteArray bytesB = encodeText(textB, &format);
         QVERIFY(ovtest::writeFile(path, bytesA));
 
+        // Kill within about three saves' time, however fast this build writes.
+        QElapsedTimer clock;
+        clock.start();
+        QString error;
+        QVERIFY(writeFileAtomically(path, bytesB, &error));
+        QVERIFY(writeFileAtomically(path, bytesA, &error));
+        const int saveUs = int(qMax<qint64>(clock.nsecsElapsed() / 2000, 200));
+
         QRandomGenerator rng(20261207);
         int sawA = 0, sawB = 0, completed = 0;
         bool onDiskIsA = true;
@@ -48,7 +57,7 @@ private Q_SLOTS:
                     writeFileAtomically(path, ((k % 2) == 0) == onDiskIsA ? bytesB : bytesA, &error);
                 }
             }
-            usleep(rng.bounded(200, 6000));
+            usleep(rng.bounded(100, 3 * saveUs));
             kill(child, SIGKILL);
             int status = 0;
             waitpid(child, &status, 0);
