@@ -64,9 +64,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        for (int i = 0; i < 20; ++i)
-            Dialogs::queueAnswer(QMessageBox::Discard);
-        window->mainView()->closeAll();
+        ovtest::discardAllTabs(window->mainView());
         delete window;
         window = nullptr;
     }

@@ -134,10 +134,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        // Edited documents are thrown away, not saved.
-        for (int i = 0; i < 20; ++i)
-            Dialogs::queueAnswer(QMessageBox::Discard);
-        window->mainView()->closeAll();
+        ovtest::discardAllTabs(window->mainView());
         delete window;
         window = nullptr;
         Dialogs::clear();
