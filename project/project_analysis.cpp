@@ -16,7 +16,8 @@ void Project::initAnalysis()
 {
     // Owned by the tree so that destroying it stops a run and waits.
     loadingThread = new ProjectLoadingThread(this);
-    fileParsingDialog = new FileParsingDialog(mainWindow);
+    // Without a main window the tree owns the dialog, or nothing would delete it.
+    fileParsingDialog = new FileParsingDialog(dialogParent());
     model.setBuiltinFunctions(PhpAnalyser::loadBuiltinFunctions());
     if (mainWindow) {
         connect(loadingThread, SIGNAL(started()), mainWindow, SLOT(setStatusProgressShow()));

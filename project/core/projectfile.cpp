@@ -263,7 +263,14 @@ bool ProjectFile::read(const QString &fileName)
         return false;
     }
     // The read is bounded too: some files (under /proc, pipes) report no size.
-    const QByteArray bytes = file.size() > MaxSize ? QByteArray() : file.read(MaxSize + 1);
+    // It grows by chunks, as read(MaxSize + 1) would allocate the whole limit.
+    QByteArray bytes;
+    while (file.size() <= MaxSize && bytes.size() <= MaxSize) {
+        const QByteArray chunk = file.read(qMin<qint64>(MaxSize + 1 - bytes.size(), 1 << 20));
+        if (chunk.isEmpty())
+            break;
+        bytes += chunk;
+    }
     if (file.size() > MaxSize || bytes.size() > MaxSize) {
         err = TooLarge;
         errString = QStringLiteral("The file is larger than %1 MB").arg(MaxSize / (1024 * 1024));

@@ -1,3 +1,4 @@
+#include "analysis/fileparsingdialog.h"
 #include "app/dodivez.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 
 using namespace ov;
@@ -387,6 +389,15 @@ private Q_SLOTS:
         project->_properties();
         QCOMPARE(shown.mid(0, 2), QStringList({"a.php", a}));
         QVERIFY(shown.at(2).contains(QStringLiteral("5 bytes")));
+    }
+
+    void treeWithoutWindowDeletesItsDialogs()
+    {
+        auto *alone = new Project(nullptr, nullptr);
+        QPointer<QWidget> parsing = alone->parsingDialog();
+        QVERIFY(parsing);
+        delete alone;
+        QVERIFY(parsing.isNull());
     }
 
     void bookmarksAcrossFiles()
