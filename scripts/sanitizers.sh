@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds and runs the tests under the sanitizers:
+# Builds and runs the tests under the sanitizers, with g++:
 #   scripts/sanitizers.sh asan   the whole suite with AddressSanitizer and
 #                                UndefinedBehaviorSanitizer (leaks reported), in build-asan/
-#   scripts/sanitizers.sh tsan   the threading and analysis tests with
+#   scripts/sanitizers.sh tsan   the tests labelled analysis, threads or fuzz with
 #                                ThreadSanitizer, in build-tsan/
+# Each builds only the tests it runs (no benchmarks, no editor), at -O1.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 kind="${1:?asan or tsan}"
@@ -11,21 +12,22 @@ export QT_QPA_PLATFORM=offscreen
 case "$kind" in
   asan)
     export BUILD_DIR="$here/build-asan"
-    export CMAKE_ARGS="-DVIZIRO_SANITIZE=address;undefined"
+    export CMAKE_ARGS="-DVIZIRO_SANITIZE=address;undefined -DVIZIRO_BENCHES=OFF"
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$here/tests/ubsan.supp"
     export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
-    labels=""
+    labels="."
     ;;
   tsan)
     export BUILD_DIR="$here/build-tsan"
-    export CMAKE_ARGS="-DVIZIRO_SANITIZE=thread"
+    export CMAKE_ARGS="-DVIZIRO_SANITIZE=thread -DVIZIRO_BENCHES=OFF"
     export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$here/tests/tsan.supp"
-    labels="-L analysis|threads"
+    labels="analysis|threads|fuzz"
     ;;
   *) echo "usage: $0 asan|tsan" >&2; exit 2 ;;
 esac
+export BUILD_LABELS="$labels"
 source "$here/scripts/setup.sh"
 cd "$BUILD_DIR"
 # Sanitized runs are slower; the kill test keeps a smaller count here.
-VIZIRO_KILL_ROUNDS=200 ctest --output-on-failure -j2 $labels
+VIZIRO_KILL_ROUNDS=200 ctest --output-on-failure -j2 -L "$labels"
