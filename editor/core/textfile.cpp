@@ -115,10 +115,21 @@ QByteArray encodeText(const QString &text, TextFormat *format)
 
 QString expandTabs(const QString &text)
 {
-    if (!text.contains(QLatin1Char('\t')))
+    const qsizetype tabs = text.count(QLatin1Char('\t'));
+    if (tabs == 0)
         return text;
-    QString out = text;
-    out.replace(QLatin1Char('\t'), QLatin1String("    "));
+    // One pass into a buffer of the final size: QString::replace with a
+    // longer string costs many times more on files full of tabs.
+    QString out(text.size() + 3 * tabs, Qt::Uninitialized);
+    QChar *o = out.data();
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\t')) {
+            o[0] = o[1] = o[2] = o[3] = QLatin1Char(' ');
+            o += 4;
+        } else {
+            *o++ = c;
+        }
+    }
     return out;
 }
 
