@@ -3,9 +3,12 @@
 #include <QFileInfo>
 #include <QXmlStreamReader>
 
+#include "analysis/core/fastcodedbreader.h"
 #include "editor/core/textfile.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace ov {
 
@@ -18,80 +21,109 @@ const QString kName = QStringLiteral("Name");
 class Writer
 {
 public:
-    explicit Writer(qsizetype sizeHint) { out.reserve(sizeHint); }
+    explicit Writer(qsizetype sizeHint) { out.resize(sizeHint); }
 
-    QByteArray take() { return std::move(out); }
+    QByteArray take()
+    {
+        out.truncate(used);
+        return std::move(out);
+    }
 
     void indent(int depth)
     {
-        out.append('\n');
-        out.append(depth, ' ');
+        char *o = room(depth + 1);
+        *o++ = '\n';
+        std::memset(o, ' ', size_t(depth));
+        used += depth + 1;
     }
-    void raw(const char *text) { out.append(text); }
-    void raw(QByteArrayView text) { out.append(text); }
+    void raw(const char *text)
+    {
+        const size_t n = std::strlen(text);
+        std::memcpy(room(qsizetype(n)), text, n);
+        used += qsizetype(n);
+    }
 
     // ` name="value"`, escaped as that writer escapes attribute values.
     void attribute(const char *name, QStringView value)
     {
-        out.append(' ');
-        out.append(name);
-        out.append("=\"");
+        raw(" ");
+        raw(name);
+        raw("=\"");
         escape(value);
-        out.append('"');
+        raw("\"");
     }
     void attribute(const char *name, int value)
     {
         char digits[16];
         const int n = std::snprintf(digits, sizeof digits, "%d", value);
-        out.append(' ');
-        out.append(name);
-        out.append("=\"");
-        out.append(digits, n);
-        out.append('"');
+        raw(" ");
+        raw(name);
+        raw("=\"");
+        std::memcpy(room(n), digits, size_t(n));
+        used += n;
+        raw("\"");
     }
 
 private:
+    char *room(qsizetype n)
+    {
+        if (used + n > out.size())
+            out.resize(std::max(out.size() * 2, used + n));
+        return out.data() + used;
+    }
+
     void escape(QStringView value)
     {
         const char16_t *d = value.utf16();
         const qsizetype n = value.size();
+        // "&quot;" is the longest form of one code unit.
+        char *const start = room(6 * n);
+        char *o = start;
         for (qsizetype i = 0; i < n; ++i) {
             const char16_t c = d[i];
             if (c < 0x80) {
                 switch (c) {
-                case '<': out.append("&lt;"); break;
-                case '>': out.append("&gt;"); break;
-                case '&': out.append("&amp;"); break;
-                case '"': out.append("&quot;"); break;
-                case '\t': out.append("&#9;"); break;
-                case '\n': out.append("&#10;"); break;
-                case '\r': out.append("&#13;"); break;
+                case '<': o = put(o, "&lt;", 4); break;
+                case '>': o = put(o, "&gt;", 4); break;
+                case '&': o = put(o, "&amp;", 5); break;
+                case '"': o = put(o, "&quot;", 6); break;
+                case '\t': o = put(o, "&#9;", 4); break;
+                case '\n': o = put(o, "&#10;", 5); break;
+                case '\r': o = put(o, "&#13;", 5); break;
                 default:
                     // Other control characters cannot stand in XML 1.0.
                     if (c >= 0x20)
-                        out.append(char(c));
+                        *o++ = char(c);
                 }
             } else if (c < 0x800) {
-                out.append(char(0xC0 | (c >> 6)));
-                out.append(char(0x80 | (c & 0x3F)));
+                *o++ = char(0xC0 | (c >> 6));
+                *o++ = char(0x80 | (c & 0x3F));
             } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
                 const char32_t u = QChar::surrogateToUcs4(c, d[++i]);
-                out.append(char(0xF0 | (u >> 18)));
-                out.append(char(0x80 | ((u >> 12) & 0x3F)));
-                out.append(char(0x80 | ((u >> 6) & 0x3F)));
-                out.append(char(0x80 | (u & 0x3F)));
+                *o++ = char(0xF0 | (u >> 18));
+                *o++ = char(0x80 | ((u >> 12) & 0x3F));
+                *o++ = char(0x80 | ((u >> 6) & 0x3F));
+                *o++ = char(0x80 | (u & 0x3F));
             } else if (QChar::isSurrogate(c) || c >= 0xFFFE) {
                 // Not a character: dropped like the control characters
                 // (QXmlStreamWriter would stop writing names from here on).
             } else {
-                out.append(char(0xE0 | (c >> 12)));
-                out.append(char(0x80 | ((c >> 6) & 0x3F)));
-                out.append(char(0x80 | (c & 0x3F)));
+                *o++ = char(0xE0 | (c >> 12));
+                *o++ = char(0x80 | ((c >> 6) & 0x3F));
+                *o++ = char(0x80 | (c & 0x3F));
             }
         }
+        used += o - start;
+    }
+
+    static char *put(char *o, const char *text, size_t n)
+    {
+        std::memcpy(o, text, n);
+        return o + n;
     }
 
     QByteArray out;
+    qsizetype used = 0;
 };
 
 void writeList(Writer &w, int depth, const char *listTag, const char *entryTag, const QStringList &list)
@@ -270,7 +302,7 @@ PHPFileDescription readFile(QXmlStreamReader &r)
 {
     PHPFileDescription d;
     d.name = r.attributes().value(kName).toString();
-    d.time = QDateTime::fromString(r.attributes().value(QStringLiteral("Time")).toString(), Qt::ISODate);
+    d.time = CodeDatabase::timeFromString(r.attributes().value(QStringLiteral("Time")));
     while (r.readNextStartElement()) {
         if (r.name() == QLatin1String("Includes")) {
             d.includes = readList(r);
@@ -301,10 +333,75 @@ QString CodeDatabase::fileNameFor(const QString &projectFileName)
     return info.absolutePath() + QLatin1Char('/') + info.baseName() + QLatin1String(".cdb");
 }
 
+namespace {
+
+// "yyyy-MM-ddTHH:mm:ss" or with ".zzz": what timeToString writes. Other
+// forms (zones, 24:00, years before 1000) are left to QDateTime.
+constexpr int kTimeLength = 19;
+constexpr int kTimeWithMsLength = 23;
+
+bool digits(QStringView s, int from, int count, int *out)
+{
+    int v = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    *out = v;
+    return true;
+}
+
+void putDigits(char16_t *o, int value, int count)
+{
+    for (int i = count - 1; i >= 0; --i) {
+        o[i] = char16_t('0' + value % 10);
+        value /= 10;
+    }
+}
+
+} // namespace
+
 QString CodeDatabase::timeToString(const QDateTime &time)
 {
     const QDateTime local = time.toLocalTime();
-    return local.toString(local.time().msec() ? Qt::ISODateWithMs : Qt::ISODate);
+    const QDate date = local.date();
+    const QTime clock = local.time();
+    if (!date.isValid() || date.year() < 1000 || date.year() > 9999 || !clock.isValid())
+        return local.toString(clock.msec() ? Qt::ISODateWithMs : Qt::ISODate);
+    const int ms = clock.msec();
+    QString s(ms ? kTimeWithMsLength : kTimeLength, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(s.data());
+    putDigits(o, date.year(), 4);
+    o[4] = '-';
+    putDigits(o + 5, date.month(), 2);
+    o[7] = '-';
+    putDigits(o + 8, date.day(), 2);
+    o[10] = 'T';
+    putDigits(o + 11, clock.hour(), 2);
+    o[13] = ':';
+    putDigits(o + 14, clock.minute(), 2);
+    o[16] = ':';
+    putDigits(o + 17, clock.second(), 2);
+    if (ms) {
+        o[19] = '.';
+        putDigits(o + 20, ms, 3);
+    }
+    return s;
+}
+
+QDateTime CodeDatabase::timeFromString(QStringView text)
+{
+    int y, mo, d, h, mi, sec, ms = 0;
+    const qsizetype n = text.size();
+    if ((n == kTimeLength || (n == kTimeWithMsLength && text[19] == u'.' && digits(text, 20, 3, &ms)))
+        && text[4] == u'-' && text[7] == u'-' && text[10] == u'T' && text[13] == u':' && text[16] == u':'
+        && digits(text, 0, 4, &y) && digits(text, 5, 2, &mo) && digits(text, 8, 2, &d) && digits(text, 11, 2, &h)
+        && digits(text, 14, 2, &mi) && digits(text, 17, 2, &sec) && y >= 1000 && h < 24 && mi < 60 && sec < 60
+        && QDate::isValid(y, mo, d))
+        return QDateTime(QDate(y, mo, d), QTime(h, mi, sec, ms), Qt::LocalTime);
+    return QDateTime::fromString(text.toString(), Qt::ISODate);
 }
 
 QByteArray CodeDatabase::serialize(const FileDescriptions &files)
@@ -336,7 +433,33 @@ int CodeDatabase::read(const QString &fileName, CodeModel *model)
     return parse(bytes, model);
 }
 
+namespace {
+
+// Files deleted since drop out of the model.
+bool store(const PHPFileDescription &d, CodeModel *model)
+{
+    if (d.name.isEmpty() || !QFileInfo::exists(d.name))
+        return false;
+    model->setPHPFileDescription(d.name, d);
+    for (auto it = d.functions.cbegin(); it != d.functions.cend(); ++it)
+        model->appendProjectFunctionName(it.key());
+    return true;
+}
+
+} // namespace
+
 int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
+{
+    QList<PHPFileDescription> files;
+    if (!FastCodeDbReader(xml).read(&files))
+        return parseCarefully(xml, model);
+    int added = 0;
+    for (const PHPFileDescription &d : std::as_const(files))
+        added += store(d, model);
+    return added;
+}
+
+int CodeDatabase::parseCarefully(const QByteArray &xml, CodeModel *model)
 {
     QXmlStreamReader r(xml);
     // The root's own tag is not examined.
@@ -351,13 +474,7 @@ int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
         const PHPFileDescription d = readFile(r);
         if (r.hasError())
             break;   // this entry may be cut short; the ones before are whole
-        // Files deleted since drop out of the model.
-        if (d.name.isEmpty() || !QFileInfo::exists(d.name))
-            continue;
-        model->setPHPFileDescription(d.name, d);
-        for (auto it = d.functions.cbegin(); it != d.functions.cend(); ++it)
-            model->appendProjectFunctionName(it.key());
-        ++added;
+        added += store(d, model);
     }
     return added;
 }
