@@ -306,6 +306,19 @@ bool FastCodeDbReader::text(const char *name, QString *out) const
     return value(a, out);
 }
 
+bool FastCodeDbReader::sharedText(const char *name, QString *out)
+{
+    const Attribute *a = find(name);
+    if (!a || !a->plain)
+        return text(name, out);
+    const QByteArrayView key(a->value, a->valueLength);
+    auto it = shared.constFind(key);
+    if (it == shared.cend())
+        it = shared.insert(key, QString::fromLatin1(key));
+    *out = *it;
+    return true;
+}
+
 bool FastCodeDbReader::number(const char *name, int *out) const
 {
     const Attribute *a = find(name);
@@ -344,7 +357,7 @@ bool FastCodeDbReader::list(const char *tag, const char *entry, QStringList *out
         if (!startTag(entry, &empty) || !empty)
             return false;
         QString name;
-        if (!text("Name", &name))
+        if (!sharedText("Name", &name))
             return false;
         if (!name.isEmpty())
             items.append(std::move(name));
@@ -370,7 +383,7 @@ bool FastCodeDbReader::section(const char *tag, Read read)
 
 bool FastCodeDbReader::function(PHPFunctionDefinition *f, bool empty)
 {
-    if (!text("Name", &f->name) || !text("Declaration", &f->declaration) || !number("StartPos", &f->startPos)
+    if (!sharedText("Name", &f->name) || !text("Declaration", &f->declaration) || !number("StartPos", &f->startPos)
         || !number("EndPos", &f->endPos))
         return false;
     if (empty)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
 #include <QList>
 
 #include "analysis/core/phprecords.h"
@@ -42,6 +44,8 @@ private:
     bool value(const Attribute *a, QString *out) const;
     const Attribute *find(const char *name) const;
     bool text(const char *name, QString *out) const;
+    // Names recur (variables, callees, includes): one shared string each.
+    bool sharedText(const char *name, QString *out);
     bool number(const char *name, int *out) const;
 
     bool list(const char *tag, const char *entry, QStringList *out);
@@ -58,6 +62,7 @@ private:
     int tagNameLength = 0;
     Attribute attributes[MaxAttributes];
     int attributeCount = 0;
+    QHash<QByteArrayView, QString> shared;
 };
 
 } // namespace ov

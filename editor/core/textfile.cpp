@@ -133,8 +133,45 @@ QString expandTabs(const QString &text)
     return out;
 }
 
+namespace {
+
+// Plain ASCII, most source code: nothing to decode, so carriage returns and
+// tabs are handled in one pass over the bytes. False for any other byte.
+bool asciiEditorText(const QByteArray &bytes, QString *text)
+{
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    unsigned char high = 0;
+    qsizetype tabs = 0, crs = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        high |= b[i];
+        tabs += b[i] == '\t';
+        crs += b[i] == '\r';
+    }
+    if (high & 0x80)
+        return false;
+    QString out(n + 3 * tabs - crs, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = b[i];
+        if (c == '\t') {
+            o[0] = o[1] = o[2] = o[3] = u' ';
+            o += 4;
+        } else if (c != '\r') {
+            *o++ = c;
+        }
+    }
+    *text = std::move(out);
+    return true;
+}
+
+} // namespace
+
 QString editorText(const QByteArray &bytes)
 {
+    QString text;
+    if (asciiEditorText(bytes, &text))
+        return text;
     return expandTabs(decodeText(bytes).text);
 }
 
