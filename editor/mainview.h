@@ -69,7 +69,20 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
+public:
+    // Opens a file that is not open yet in a new last tab without making
+    // that tab current (the first tab of an empty area becomes current all
+    // the same): many files open at once without each being laid out and
+    // highlighted in turn. Null when the file cannot be opened.
+    SourceEdit *addSourceInBackground(const QString &fileName);
+    // Around many tabs opened or changed in a row: the tab bar is laid out
+    // and the area repainted once, at the end, instead of once per tab.
+    void beginManyChanges();
+    void endManyChanges();
+
 private:
+    SourceEdit *createSource(const QString &fileName);
+    void updateTabName(int idx);
     void createCallGraphPage();
     // Tells why a file cannot or should not be opened; true to go on.
     bool mayOpen(const QString &fileName);
@@ -88,6 +101,9 @@ private:
     QAction *closeAllButThisAction = nullptr;
     QAction *copyFullPathAction = nullptr;
     QAction *openContainingFolderAction = nullptr;
+    bool manyChanges = false;
+    bool updatesBeforeManyChanges = true;
+    bool tabBarBeforeManyChanges = true;
 };
 
 } // namespace ov
