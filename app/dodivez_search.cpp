@@ -40,6 +40,50 @@ bool readEditorText(const QString &fileName, QString *text)
     return true;
 }
 
+// The editor of every open file, by path (the first tab of a path wins, as in getSource).
+QHash<QString, SourceEdit *> openEditors(MainView *view)
+{
+    QHash<QString, SourceEdit *> open;
+    for (int i = 0; i < view->count(); ++i) {
+        SourceEdit *editor = view->getSource(i);
+        if (editor && !open.contains(editor->getFilePath()))
+            open.insert(editor->getFilePath(), editor);
+    }
+    return open;
+}
+
+// Replace All in one file. `editor` is the file's open editor, or null: a
+// file that is not open is opened in a new tab, without making that tab
+// current, once its bytes show a hit. Back to front, so that the earlier
+// positions stay valid, in one edit block: one undo step undoes the file's
+// replacement. Returns the count; `editor` ends as the changed editor.
+int replaceAllIn(MainView *view, const QString &fileName, const TextMatcher &matcher, const QString &dst,
+                 SourceEdit *&editor)
+{
+    if (matcher.findsNothing())
+        return 0;
+    if (!editor) {
+        QList<FindEntry> first;
+        if (!searchFile(SearchSource{fileName, QString(), false}, matcher, &first, 1) || first.isEmpty())
+            return 0;
+        if (!(editor = view->addSourceInBackground(fileName)))
+            return 0;
+    }
+    QTextDocument *doc = editor->document();
+    const QList<qsizetype> hits = matcher.replaceAllHits(matcher.prepare(doc->toRawText()), dst);
+    if (hits.isEmpty())
+        return 0;
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (qsizetype i = hits.size() - 1; i >= 0; --i) {
+        cursor.setPosition(int(hits[i]));
+        cursor.setPosition(int(hits[i] + matcher.length()), QTextCursor::KeepAnchor);
+        cursor.insertText(dst);
+    }
+    cursor.endEditBlock();
+    return int(hits.size());
+}
+
 } // namespace
 
 void DODIvez::fastSearch(QString text)
@@ -167,32 +211,11 @@ void DODIvez::replaceNext(QString src, QString dst, bool matchCase, bool matchWo
 
 int DODIvez::replaceAllInFile(QString fileName, QString src, QString dst, bool matchCase, bool matchWord)
 {
-    const TextMatcher matcher(src, matchCase, matchWord);
-    if (matcher.findsNothing())
-        return 0;
     SourceEdit *editor = view->getSource(fileName);
-    if (!editor) {
-        QList<FindEntry> first;
-        if (!searchFile(SearchSource{fileName, QString(), false}, matcher, &first, 1) || first.isEmpty())
-            return 0;
-        if (!view->addSource(fileName) || !(editor = view->getSource(fileName)))
-            return 0;
-    }
-    QTextDocument *doc = editor->document();
-    const QList<qsizetype> hits = matcher.replaceAllHits(matcher.prepare(doc->toRawText()), dst);
-    if (hits.isEmpty())
-        return 0;
-    view->addSource(fileName); // its tab becomes current
-    // Back to front, so the earlier positions stay valid; one undo step.
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    for (qsizetype i = hits.size() - 1; i >= 0; --i) {
-        cursor.setPosition(int(hits[i]));
-        cursor.setPosition(int(hits[i] + matcher.length()), QTextCursor::KeepAnchor);
-        cursor.insertText(dst);
-    }
-    cursor.endEditBlock();
-    return int(hits.size());
+    const int count = replaceAllIn(view, fileName, TextMatcher(src, matchCase, matchWord), dst, editor);
+    if (count > 0)
+        view->setCurrentWidget(editor);
+    return count;
 }
 
 void DODIvez::replaceAll(QString src, QString dst, bool matchCase, bool matchWord, int scope)
@@ -201,15 +224,24 @@ void DODIvez::replaceAll(QString src, QString dst, bool matchCase, bool matchWor
         return;
     QStringList files = scopeFiles(scope);
     files.removeDuplicates();
+    const TextMatcher matcher(src, matchCase, matchWord);
+    const QHash<QString, SourceEdit *> open = openEditors(view);
     qint64 total = 0;
     {
-        // Each tab switch would repaint the whole document area: hundreds of
-        // files may open here, so it repaints once at the end.
-        const bool updates = view->updatesEnabled();
-        view->setUpdatesEnabled(false);
-        for (const QString &file : std::as_const(files))
-            total += replaceAllInFile(file, src, dst, matchCase, matchWord);
-        view->setUpdatesEnabled(updates);
+        // Hundreds of files may open here: their tabs open behind the
+        // current one, and only the last changed file's tab is shown.
+        view->beginManyChanges();
+        SourceEdit *last = nullptr;
+        for (const QString &file : std::as_const(files)) {
+            SourceEdit *editor = open.value(file);
+            if (const int count = replaceAllIn(view, file, matcher, dst, editor)) {
+                total += count;
+                last = editor;
+            }
+        }
+        if (last)
+            view->setCurrentWidget(last);
+        view->endManyChanges();
     }
     Dialogs::information(this, QStringLiteral("Viziro"), QStringLiteral("%1 occurrence(s) replaced.").arg(total));
 }
@@ -222,11 +254,7 @@ void DODIvez::findInFiles(QStringList files, QString text, bool matchCase, bool 
     const TextMatcher matcher(text, matchCase, matchWord);
     if (matcher.findsNothing() || files.isEmpty())
         return;
-    QHash<QString, SourceEdit *> open;
-    for (int i = 0; i < view->count(); ++i) {
-        if (SourceEdit *editor = view->getSource(i))
-            open.insert(editor->getFilePath(), editor);
-    }
+    const QHash<QString, SourceEdit *> open = openEditors(view);
     // Open files are searched as the user sees them, unsaved edits included.
     QList<SearchSource> sources;
     sources.reserve(files.size());

@@ -13,6 +13,9 @@ FileChangeMonitor::FileChangeMonitor(QWidget *dialogParent)
     settle.setSingleShot(true);
     settle.setInterval(150);
     connect(&settle, &QTimer::timeout, this, &FileChangeMonitor::checkPending);
+    syncLater.setSingleShot(true);
+    syncLater.setInterval(0);
+    connect(&syncLater, &QTimer::timeout, this, &FileChangeMonitor::sync);
     connect(&watcher, &QFileSystemWatcher::fileChanged, this, &FileChangeMonitor::fileChanged);
     connect(&watcher, &QFileSystemWatcher::directoryChanged, this, &FileChangeMonitor::directoryChanged);
 }
@@ -21,8 +24,19 @@ void FileChangeMonitor::watch(SourceEdit *editor)
 {
     editors.append(editor);
     connect(editor, &SourceEdit::diskStateChanged, this, &FileChangeMonitor::sync);
-    connect(editor, &QObject::destroyed, this, &FileChangeMonitor::sync, Qt::QueuedConnection);
-    sync();
+    // Closing many tabs at once ends in one look at the watched paths.
+    connect(editor, &QObject::destroyed, &syncLater, qOverload<>(&QTimer::start));
+    // Only this editor's paths: a full sync per editor would grow with the
+    // number of tabs, and Replace All may open hundreds in a row.
+    const QFileInfo info(editor->getFilePath());
+    QStringList paths{info.absolutePath()};
+    if (info.exists())
+        paths << info.absoluteFilePath();
+    const QStringList files = watcher.files();
+    const QStringList dirs = watcher.directories();
+    paths.removeIf([&](const QString &p) { return files.contains(p) || dirs.contains(p); });
+    if (!paths.isEmpty())
+        watcher.addPaths(paths);
 }
 
 void FileChangeMonitor::sync()

@@ -43,6 +43,7 @@ private:
     QSet<QString> pendingDirs;
     QHash<SourceEdit *, QByteArray> declined; // versions the user chose not to reload
     QTimer settle; // other programs write in bursts: look once they are done
+    QTimer syncLater;
     bool checking = false;
 };
 

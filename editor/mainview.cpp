@@ -121,23 +121,59 @@ bool MainView::addSource(QString fileName)
             return true;
         }
     }
-
-    if (!mayOpen(fileName))
+    SourceEdit *editor = createSource(fileName);
+    if (!editor)
         return false;
+    setCurrentWidget(editor);
+    return true;
+}
+
+SourceEdit *MainView::addSourceInBackground(const QString &fileName)
+{
+    return fileName.isEmpty() ? nullptr : createSource(fileName);
+}
+
+void MainView::beginManyChanges()
+{
+    if (manyChanges)
+        return;
+    manyChanges = true;
+    updatesBeforeManyChanges = updatesEnabled();
+    tabBarBeforeManyChanges = !tabBar()->isHidden();
+    setUpdatesEnabled(false);
+    // A hidden tab bar defers its layout, which otherwise walks every tab
+    // on each tab added or renamed.
+    tabBar()->hide();
+}
+
+void MainView::endManyChanges()
+{
+    if (!manyChanges)
+        return;
+    manyChanges = false;
+    updateTabNames();
+    tabBar()->setVisible(tabBarBeforeManyChanges);
+    setUpdatesEnabled(updatesBeforeManyChanges);
+}
+
+SourceEdit *MainView::createSource(const QString &fileName)
+{
+    if (!mayOpen(fileName))
+        return nullptr;
 
     auto *editor = new SourceEdit(fileName, this);
     const int idx = addTab(editor, QFileInfo(fileName).fileName());
     setTabToolTip(idx, QDir::toNativeSeparators(fileName));
-    setCurrentIndex(idx);
     if (mainWindow) {
         connect(editor, &QPlainTextEdit::copyAvailable, mainWindow->getCopyAction(), &QAction::setEnabled);
         connect(editor, &QPlainTextEdit::copyAvailable, mainWindow->getCutAction(), &QAction::setEnabled);
         connect(editor, &QPlainTextEdit::undoAvailable, mainWindow->getUndoAction(), &QAction::setEnabled);
         connect(editor, &QPlainTextEdit::redoAvailable, mainWindow->getRedoAction(), &QAction::setEnabled);
     }
-    connect(editor, &QPlainTextEdit::textChanged, this, &MainView::updateTabNames);
+    // Only the changed tab: with hundreds open, walking them all per edit adds up.
+    connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { updateTabName(indexOf(editor)); });
     fileChangeMonitor->watch(editor);
-    return true;
+    return editor;
 }
 
 bool MainView::mayOpen(const QString &fileName)
@@ -268,18 +304,24 @@ bool MainView::closeAll()
 
 void MainView::updateTabNames()
 {
-    for (int i = 0; i < count(); ++i) {
-        SourceEdit *editor = getSource(i);
-        if (!editor)
-            continue;
-        const QString text = editor->isDirty() ? editor->getFileName() + QLatin1Char('*') : editor->getFileName();
-        if (tabText(i) != text)
-            setTabText(i, text);
-        // Save As gives the editor a new path: keep the tip true to it.
-        const QString tip = QDir::toNativeSeparators(editor->getFilePath());
-        if (tabToolTip(i) != tip)
-            setTabToolTip(i, tip);
-    }
+    for (int i = 0; i < count(); ++i)
+        updateTabName(i);
+}
+
+void MainView::updateTabName(int idx)
+{
+    if (manyChanges)
+        return; // all at once at the end
+    SourceEdit *editor = getSource(idx);
+    if (!editor)
+        return;
+    const QString text = editor->isDirty() ? editor->getFileName() + QLatin1Char('*') : editor->getFileName();
+    if (tabText(idx) != text)
+        setTabText(idx, text);
+    // Save As gives the editor a new path: keep the tip true to it.
+    const QString tip = QDir::toNativeSeparators(editor->getFilePath());
+    if (tabToolTip(idx) != tip)
+        setTabToolTip(idx, tip);
 }
 
 void MainView::undo()

@@ -32,6 +32,8 @@ public:
     QStringList getFunctionNames() const { return functionNames; }
     QGraphicsView *getCallGraphView() const { return callGraphView; }
     CallGraphViewer *getCallGraphViewer() const { return callGraphViewer; }
+    // The one highlighter, attached to the current editor's document.
+    PHPSyntaxHighlighter *syntaxHighlighter() const { return highlighter; }
 
 public Q_SLOTS:
     bool showCallGraph(PHPFunctionDefinition fn);
@@ -69,7 +71,20 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
+public:
+    // Opens a file that is not open yet in a new last tab without making
+    // that tab current (the first tab of an empty area becomes current all
+    // the same): many files open at once without each being laid out and
+    // highlighted in turn. Null when the file cannot be opened.
+    SourceEdit *addSourceInBackground(const QString &fileName);
+    // Around many tabs opened or changed in a row: the tab bar is laid out
+    // and the area repainted once, at the end, instead of once per tab.
+    void beginManyChanges();
+    void endManyChanges();
+
 private:
+    SourceEdit *createSource(const QString &fileName);
+    void updateTabName(int idx);
     void createCallGraphPage();
     // Tells why a file cannot or should not be opened; true to go on.
     bool mayOpen(const QString &fileName);
@@ -88,6 +103,9 @@ private:
     QAction *closeAllButThisAction = nullptr;
     QAction *copyFullPathAction = nullptr;
     QAction *openContainingFolderAction = nullptr;
+    bool manyChanges = false;
+    bool updatesBeforeManyChanges = true;
+    bool tabBarBeforeManyChanges = true;
 };
 
 } // namespace ov

@@ -37,6 +37,14 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent)
 {
     setWhatsThis(QStringLiteral("SourceEdit"));
 
+    // The font is set before the text arrives: set after, it would lay out
+    // the whole document again. Set before the children exist, it reaches
+    // them without a font change each (the function list's is costly).
+    QFont font(QStringLiteral("Courier"), 10);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    setFont(font);
+
     infoPanel = new AddInfoPanel(this);
     functionList = new QComboBox(this);
     functionList->setFixedHeight(FunctionListHeight);
@@ -48,13 +56,6 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent)
     updateAddInfoPanelWidth(0);
     highlightCurrentLine();
     setLineWrapMode(QPlainTextEdit::NoWrap);
-
-    // The font is set before the text arrives: set after, it would lay out
-    // the whole document again.
-    QFont font(QStringLiteral("Courier"), 10);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    setFont(font);
 
     this->fileName = fileName;
     loadFile();
@@ -270,7 +271,7 @@ void SourceEdit::mouseMoveEvent(QMouseEvent *e)
 
 void SourceEdit::resizeEvent(QResizeEvent *e)
 {
-    QPlainTextEdit::resizeEvent(e);
+    resizeTextArea(e);
     const QRect cr = contentsRect();
     infoPanel->setGeometry(QRect(cr.left(), cr.top(), addInfoPanelWidth(), cr.height()));
     int width = cr.width();

@@ -15,7 +15,9 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QUrl>
+#include <memory>
 
 #include "app/dodivez.h"
 #include "project/project.h"
@@ -65,6 +67,17 @@ FileExplorer::FileExplorer(Project *project, QWidget *parent)
         expand(i);
     setCurrentIndex(home);
     scrollTo(home);
+    // The model lists folders in the background: the home folder's row has
+    // its place only once its parent folder is listed.
+    const QString homeParent = QFileInfo(QDir::homePath()).absolutePath();
+    auto scrolled = std::make_shared<QMetaObject::Connection>();
+    *scrolled = connect(model, &QFileSystemModel::directoryLoaded, this, [this, homeParent, scrolled](const QString &path) {
+        if (QDir::cleanPath(path) != homeParent)
+            return;
+        QObject::disconnect(*scrolled);
+        // After the model's own delayed sort of the new rows.
+        QTimer::singleShot(100, this, [this] { scrollTo(model->index(QDir::homePath()), PositionAtCenter); });
+    });
 }
 
 void FileExplorer::setNameFilters(const QStringList &filters)

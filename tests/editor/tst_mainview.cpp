@@ -10,6 +10,8 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QUrl>
 
@@ -195,6 +197,42 @@ private Q_SLOTS:
         view()->saveAll();
         QCOMPARE(view()->tabText(0), QStringLiteral("t.php"));
         QCOMPARE(ovtest::readFile(path("t.php")), QByteArray("text\n"));
+    }
+
+    // Tabs opened behind the current one (Replace All opens hundreds so):
+    // the current tab stays, and a document is highlighted once its tab is
+    // shown; tab names changed meanwhile are right once the batch ends.
+    void backgroundTabs()
+    {
+        const auto colours = [](SourceEdit *e) { return e->document()->firstBlock().layout()->formats().size(); };
+        SourceEdit *a = open("a.php", "<?php $x = 1; // one\n");
+        QVERIFY(ovtest::writeFile(path("b.php"), "<?php $y = 2; // two\n"));
+        view()->beginManyChanges();
+        SourceEdit *b = view()->addSourceInBackground(path("b.php"));
+        QVERIFY(b);
+        QVERIFY(!view()->addSourceInBackground(path("missing.php")));
+        QCOMPARE(Dialogs::lastCall().title, QStringLiteral("Application"));
+        QTextCursor c(b->document());
+        c.insertText("//");
+        view()->endManyChanges();
+        QVERIFY(view()->tabBar()->isVisible());
+        QCOMPARE(tabTexts(), QStringList({"a.php", "b.php*"}));
+        QCOMPARE(view()->tabToolTip(1), path("b.php"));
+        QCOMPARE(view()->currentWidget(), a);
+        // The highlighter colours a document on the next turn of the event loop.
+        QTRY_VERIFY(colours(a) > 0);
+        QCOMPARE(colours(b), 0);
+
+        view()->setCurrentWidget(b);
+        QTRY_VERIFY(colours(b) > 0);
+        view()->setCurrentWidget(a);
+        QTRY_VERIFY(colours(a) > 0);
+
+        // Into an empty area the first tab is current all the same.
+        ovtest::discardAllTabs(view());
+        SourceEdit *first = view()->addSourceInBackground(path("b.php"));
+        QCOMPARE(view()->getCurrentSource(), first);
+        QTRY_VERIFY(colours(first) > 0);
     }
 
     void renameSource()

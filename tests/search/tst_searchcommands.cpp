@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -279,22 +280,46 @@ private Q_SLOTS:
         QVERIFY(Dialogs::calls().isEmpty());
     }
 
-    // Only the files with hits are opened, left modified, the last one current.
+    // Only the files with hits are opened, left modified, the last one
+    // current; one undo step reverts a file's whole replacement.
     void replaceAllOverTheProject()
     {
         const QString folder = project("rep", {{"a.php", "$foo = foo();"},
                                                {"b.php", "nothing"},
-                                               {"c.php", "foo\n\tfoo foo\nFOO foo"}});
+                                               {"c.php", "foo\n\tfoo foo\nFOO foo"},
+                                               {"d.php", "no hit either"}});
+        MainView *view = window->mainView();
+        QVERIFY(open(folder + "/d.php"));
         window->replaceAll("foo", "bar", false, true, 2);
         QCOMPARE(Dialogs::lastCall().text, QStringLiteral("7 occurrence(s) replaced."));
-        MainView *view = window->mainView();
-        QCOMPARE(view->count(), 2);
+        QStringList tabs;
+        for (int i = 0; i < view->count(); ++i)
+            tabs << view->tabText(i);
+        QCOMPARE(tabs, QStringList({"d.php", "a.php*", "c.php*"}));
         QVERIFY(!view->getSource(folder + "/b.php"));
-        QCOMPARE(view->getSource(folder + "/a.php")->toPlainText(), QStringLiteral("$bar = bar();"));
-        QCOMPARE(view->getSource(folder + "/c.php")->toPlainText(), QStringLiteral("bar\n    bar bar\nbar bar"));
-        QVERIFY(view->getSource(folder + "/a.php")->isDirty());
-        QCOMPARE(view->getCurrentSource(), view->getSource(folder + "/c.php"));
+        SourceEdit *a = view->getSource(folder + "/a.php");
+        SourceEdit *c = view->getSource(folder + "/c.php");
+        QCOMPARE(a->toPlainText(), QStringLiteral("$bar = bar();"));
+        QCOMPARE(c->toPlainText(), QStringLiteral("bar\n    bar bar\nbar bar"));
+        QVERIFY(a->isDirty() && c->isDirty());
+        QVERIFY(!view->getSource(folder + "/d.php")->isDirty());
+        QCOMPARE(view->getCurrentSource(), c);
+        QVERIFY(!view->tabBar()->isHidden());
         QCOMPARE(ovtest::readFile(folder + "/a.php"), QByteArray("$foo = foo();"));
+
+        for (SourceEdit *e : {a, c}) {
+            e->undo();
+            QVERIFY(!e->isDirty());
+            QVERIFY(!e->document()->isUndoAvailable());
+        }
+        QCOMPARE(c->toPlainText(), QStringLiteral("foo\n    foo foo\nFOO foo"));
+
+        // The files now open are changed in their editors, none opened twice.
+        window->replaceAll("FOO", "x", true, false, 2);
+        QCOMPARE(Dialogs::lastCall().text, QStringLiteral("1 occurrence(s) replaced."));
+        QCOMPARE(view->count(), 3);
+        QCOMPARE(c->toPlainText(), QStringLiteral("foo\n    foo foo\nx foo"));
+        QCOMPARE(view->getCurrentSource(), c);
     }
 
     void fastSearchBox()
