@@ -4,10 +4,12 @@
 #                                UndefinedBehaviorSanitizer (leaks reported), in build-asan/
 #   scripts/sanitizers.sh tsan   the tests labelled analysis, threads or fuzz with
 #                                ThreadSanitizer, in build-tsan/
+# Further arguments go to ctest: scripts/sanitizers.sh tsan -R tst_project
 # Each builds only the tests it runs (no benchmarks, no editor), at -O1.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 kind="${1:?asan or tsan}"
+shift
 export QT_QPA_PLATFORM=offscreen
 case "$kind" in
   asan)
@@ -29,5 +31,6 @@ esac
 export BUILD_LABELS="$labels"
 source "$here/scripts/setup.sh"
 cd "$BUILD_DIR"
-# Sanitized runs are slower; the kill test keeps a smaller count here.
-VIZIRO_KILL_ROUNDS=200 ctest --output-on-failure -j2 -L "$labels"
+# Sanitized runs are slower, and a sanitized process forks slowly: the kill
+# test keeps a smaller count here.
+VIZIRO_KILL_ROUNDS=100 ctest --output-on-failure -j2 -L "$labels" "$@"
