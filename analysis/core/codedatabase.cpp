@@ -1,11 +1,14 @@
 #include "analysis/core/codedatabase.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
+#include "analysis/core/fastcodedbreader.h"
 #include "editor/core/textfile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 namespace ov {
 
@@ -13,49 +16,217 @@ namespace {
 
 const QString kName = QStringLiteral("Name");
 
-void writeList(QXmlStreamWriter &w, const QString &listTag, const QString &entryTag, const QStringList &list)
+// The document as QXmlStreamWriter with auto-formatting (indent 1) writes
+// it, built in one buffer: that writer costs more than the rest of a run.
+class Writer
+{
+public:
+    explicit Writer(qsizetype sizeHint) { out.resize(sizeHint); }
+
+    QByteArray take()
+    {
+        out.truncate(used);
+        return std::move(out);
+    }
+
+    void indent(int depth)
+    {
+        char *o = room(depth + 1);
+        *o++ = '\n';
+        std::memset(o, ' ', size_t(depth));
+        used += depth + 1;
+    }
+    void raw(const char *text)
+    {
+        const size_t n = std::strlen(text);
+        std::memcpy(room(qsizetype(n)), text, n);
+        used += qsizetype(n);
+    }
+
+    // ` name="value"`, escaped as that writer escapes attribute values.
+    void attribute(const char *name, QStringView value)
+    {
+        raw(" ");
+        raw(name);
+        raw("=\"");
+        escape(value);
+        raw("\"");
+    }
+    void attribute(const char *name, int value)
+    {
+        char digits[16];
+        const int n = std::snprintf(digits, sizeof digits, "%d", value);
+        raw(" ");
+        raw(name);
+        raw("=\"");
+        std::memcpy(room(n), digits, size_t(n));
+        used += n;
+        raw("\"");
+    }
+
+private:
+    char *room(qsizetype n)
+    {
+        if (used + n > out.size())
+            out.resize(std::max(out.size() * 2, used + n));
+        return out.data() + used;
+    }
+
+    void escape(QStringView value)
+    {
+        const char16_t *d = value.utf16();
+        const qsizetype n = value.size();
+        // "&quot;" is the longest form of one code unit.
+        char *const start = room(6 * n);
+        char *o = start;
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = d[i];
+            if (c < 0x80) {
+                switch (c) {
+                case '<': o = put(o, "&lt;", 4); break;
+                case '>': o = put(o, "&gt;", 4); break;
+                case '&': o = put(o, "&amp;", 5); break;
+                case '"': o = put(o, "&quot;", 6); break;
+                case '\t': o = put(o, "&#9;", 4); break;
+                case '\n': o = put(o, "&#10;", 5); break;
+                case '\r': o = put(o, "&#13;", 5); break;
+                default:
+                    // Other control characters cannot stand in XML 1.0.
+                    if (c >= 0x20)
+                        *o++ = char(c);
+                }
+            } else if (c < 0x800) {
+                *o++ = char(0xC0 | (c >> 6));
+                *o++ = char(0x80 | (c & 0x3F));
+            } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
+                const char32_t u = QChar::surrogateToUcs4(c, d[++i]);
+                *o++ = char(0xF0 | (u >> 18));
+                *o++ = char(0x80 | ((u >> 12) & 0x3F));
+                *o++ = char(0x80 | ((u >> 6) & 0x3F));
+                *o++ = char(0x80 | (u & 0x3F));
+            } else if (QChar::isSurrogate(c) || c >= 0xFFFE) {
+                // Not a character: dropped like the control characters
+                // (QXmlStreamWriter would stop writing names from here on).
+            } else {
+                *o++ = char(0xE0 | (c >> 12));
+                *o++ = char(0x80 | ((c >> 6) & 0x3F));
+                *o++ = char(0x80 | (c & 0x3F));
+            }
+        }
+        used += o - start;
+    }
+
+    static char *put(char *o, const char *text, size_t n)
+    {
+        std::memcpy(o, text, n);
+        return o + n;
+    }
+
+    QByteArray out;
+    qsizetype used = 0;
+};
+
+void writeList(Writer &w, int depth, const char *listTag, const char *entryTag, const QStringList &list)
 {
     if (list.isEmpty())
         return;
-    w.writeStartElement(listTag);
+    w.indent(depth);
+    w.raw("<");
+    w.raw(listTag);
+    w.raw(">");
     for (const QString &entry : list) {
-        w.writeEmptyElement(entryTag);
-        w.writeAttribute(kName, entry);
+        w.indent(depth + 1);
+        w.raw("<");
+        w.raw(entryTag);
+        w.attribute("Name", entry);
+        w.raw("/>");
     }
-    w.writeEndElement();
+    w.indent(depth);
+    w.raw("</");
+    w.raw(listTag);
+    w.raw(">");
 }
 
-void writePositions(QXmlStreamWriter &w, const QString &name, const QString &declaration, int start, int end)
+void writePositions(Writer &w, const QString &name, const QString &declaration, int start, int end)
 {
-    w.writeAttribute(kName, name);
-    w.writeAttribute(QStringLiteral("Declaration"), declaration);
-    w.writeAttribute(QStringLiteral("StartPos"), QString::number(start));
-    w.writeAttribute(QStringLiteral("EndPos"), QString::number(end));
+    w.attribute("Name", name);
+    w.attribute("Declaration", declaration);
+    w.attribute("StartPos", start);
+    w.attribute("EndPos", end);
 }
 
-void writeFunction(QXmlStreamWriter &w, const PHPFunctionDefinition &f)
+void writeFunction(Writer &w, int depth, const PHPFunctionDefinition &f)
 {
-    w.writeStartElement(QStringLiteral("Function"));
+    w.indent(depth);
+    w.raw("<Function");
     writePositions(w, f.name, f.declaration, f.startPos, f.endPos);
-    writeList(w, QStringLiteral("Arguments"), QStringLiteral("Argument"), f.arguments);
-    writeList(w, QStringLiteral("FunctionCalls"), QStringLiteral("FunctionCall"), f.functionCalls);
-    writeList(w, QStringLiteral("LocalVariables"), QStringLiteral("LocalVariable"), f.localVariables);
-    w.writeEndElement();
+    if (f.arguments.isEmpty() && f.functionCalls.isEmpty() && f.localVariables.isEmpty()) {
+        w.raw("/>");
+        return;
+    }
+    w.raw(">");
+    writeList(w, depth + 1, "Arguments", "Argument", f.arguments);
+    writeList(w, depth + 1, "FunctionCalls", "FunctionCall", f.functionCalls);
+    writeList(w, depth + 1, "LocalVariables", "LocalVariable", f.localVariables);
+    w.indent(depth);
+    w.raw("</Function>");
 }
 
-void writeClass(QXmlStreamWriter &w, const PHPClassDefinition &c)
+void writeClass(Writer &w, int depth, const PHPClassDefinition &c)
 {
-    w.writeStartElement(QStringLiteral("Class"));
+    w.indent(depth);
+    w.raw("<Class");
     writePositions(w, c.name, c.declaration, c.startPos, c.endPos);
-    writeList(w, QStringLiteral("Parents"), QStringLiteral("Parent"), c.parents);
-    writeList(w, QStringLiteral("Members"), QStringLiteral("Member"), c.members);
-    if (!c.methods.isEmpty()) {
-        w.writeStartElement(QStringLiteral("Methods"));
-        for (const PHPFunctionDefinition &m : c.methods)
-            writeFunction(w, m);
-        w.writeEndElement();
+    if (c.parents.isEmpty() && c.members.isEmpty() && c.methods.isEmpty()) {
+        w.raw("/>");
+        return;
     }
-    w.writeEndElement();
+    w.raw(">");
+    writeList(w, depth + 1, "Parents", "Parent", c.parents);
+    writeList(w, depth + 1, "Members", "Member", c.members);
+    if (!c.methods.isEmpty()) {
+        w.indent(depth + 1);
+        w.raw("<Methods>");
+        for (const PHPFunctionDefinition &m : c.methods)
+            writeFunction(w, depth + 2, m);
+        w.indent(depth + 1);
+        w.raw("</Methods>");
+    }
+    w.indent(depth);
+    w.raw("</Class>");
+}
+
+void writeFile(Writer &w, const PHPFileDescription &d)
+{
+    w.indent(1);
+    w.raw("<File");
+    w.attribute("Name", d.name);
+    w.attribute("Time", CodeDatabase::timeToString(d.time));
+    if (d.includes.isEmpty() && d.functionCalls.isEmpty() && d.classes.isEmpty() && d.functions.isEmpty()) {
+        w.raw("/>");
+        return;
+    }
+    w.raw(">");
+    writeList(w, 2, "Includes", "Include", d.includes);
+    writeList(w, 2, "FunctionCalls", "FunctionCall", d.functionCalls);
+    if (!d.classes.isEmpty()) {
+        w.indent(2);
+        w.raw("<Classes>");
+        for (const PHPClassDefinition &c : d.classes)
+            writeClass(w, 3, c);
+        w.indent(2);
+        w.raw("</Classes>");
+    }
+    if (!d.functions.isEmpty()) {
+        w.indent(2);
+        w.raw("<Functions>");
+        for (const PHPFunctionDefinition &f : d.functions)
+            writeFunction(w, 3, f);
+        w.indent(2);
+        w.raw("</Functions>");
+    }
+    w.indent(1);
+    w.raw("</File>");
 }
 
 // Reading: every reader leaves `r` after the end of the element it was
@@ -131,7 +302,7 @@ PHPFileDescription readFile(QXmlStreamReader &r)
 {
     PHPFileDescription d;
     d.name = r.attributes().value(kName).toString();
-    d.time = QDateTime::fromString(r.attributes().value(QStringLiteral("Time")).toString(), Qt::ISODate);
+    d.time = CodeDatabase::timeFromString(r.attributes().value(QStringLiteral("Time")));
     while (r.readNextStartElement()) {
         if (r.name() == QLatin1String("Includes")) {
             d.includes = readList(r);
@@ -162,51 +333,91 @@ QString CodeDatabase::fileNameFor(const QString &projectFileName)
     return info.absolutePath() + QLatin1Char('/') + info.baseName() + QLatin1String(".cdb");
 }
 
+namespace {
+
+// "yyyy-MM-ddTHH:mm:ss" or with ".zzz": what timeToString writes. Other
+// forms (zones, 24:00, years before 1000) are left to QDateTime.
+constexpr int kTimeLength = 19;
+constexpr int kTimeWithMsLength = 23;
+
+bool digits(QStringView s, int from, int count, int *out)
+{
+    int v = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    *out = v;
+    return true;
+}
+
+void putDigits(char16_t *o, int value, int count)
+{
+    for (int i = count - 1; i >= 0; --i) {
+        o[i] = char16_t('0' + value % 10);
+        value /= 10;
+    }
+}
+
+} // namespace
+
 QString CodeDatabase::timeToString(const QDateTime &time)
 {
     const QDateTime local = time.toLocalTime();
-    return local.toString(local.time().msec() ? Qt::ISODateWithMs : Qt::ISODate);
+    const QDate date = local.date();
+    const QTime clock = local.time();
+    if (!date.isValid() || date.year() < 1000 || date.year() > 9999 || !clock.isValid())
+        return local.toString(clock.msec() ? Qt::ISODateWithMs : Qt::ISODate);
+    const int ms = clock.msec();
+    QString s(ms ? kTimeWithMsLength : kTimeLength, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(s.data());
+    putDigits(o, date.year(), 4);
+    o[4] = '-';
+    putDigits(o + 5, date.month(), 2);
+    o[7] = '-';
+    putDigits(o + 8, date.day(), 2);
+    o[10] = 'T';
+    putDigits(o + 11, clock.hour(), 2);
+    o[13] = ':';
+    putDigits(o + 14, clock.minute(), 2);
+    o[16] = ':';
+    putDigits(o + 17, clock.second(), 2);
+    if (ms) {
+        o[19] = '.';
+        putDigits(o + 20, ms, 3);
+    }
+    return s;
+}
+
+QDateTime CodeDatabase::timeFromString(QStringView text)
+{
+    int y, mo, d, h, mi, sec, ms = 0;
+    const qsizetype n = text.size();
+    if ((n == kTimeLength || (n == kTimeWithMsLength && text[19] == u'.' && digits(text, 20, 3, &ms)))
+        && text[4] == u'-' && text[7] == u'-' && text[10] == u'T' && text[13] == u':' && text[16] == u':'
+        && digits(text, 0, 4, &y) && digits(text, 5, 2, &mo) && digits(text, 8, 2, &d) && digits(text, 11, 2, &h)
+        && digits(text, 14, 2, &mi) && digits(text, 17, 2, &sec) && y >= 1000 && h < 24 && mi < 60 && sec < 60
+        && QDate::isValid(y, mo, d))
+        return QDateTime(QDate(y, mo, d), QTime(h, mi, sec, ms), Qt::LocalTime);
+    return QDateTime::fromString(text.toString(), Qt::ISODate);
 }
 
 QByteArray CodeDatabase::serialize(const FileDescriptions &files)
 {
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QXmlStreamWriter w(&buffer);
-    w.setAutoFormatting(true);
-    w.setAutoFormattingIndent(1);
-    w.writeDTD(QStringLiteral("<!DOCTYPE ZERivuRO>"));
-    w.writeStartElement(QStringLiteral("Files"));
-    for (const PHPFileDescription &d : files) {
-        w.writeStartElement(QStringLiteral("File"));
-        w.writeAttribute(kName, d.name);
-        w.writeAttribute(QStringLiteral("Time"), timeToString(d.time));
-        writeList(w, QStringLiteral("Includes"), QStringLiteral("Include"), d.includes);
-        writeList(w, QStringLiteral("FunctionCalls"), QStringLiteral("FunctionCall"), d.functionCalls);
-        if (!d.classes.isEmpty()) {
-            w.writeStartElement(QStringLiteral("Classes"));
-            for (const PHPClassDefinition &c : d.classes)
-                writeClass(w, c);
-            w.writeEndElement();
-        }
-        if (!d.functions.isEmpty()) {
-            w.writeStartElement(QStringLiteral("Functions"));
-            for (const PHPFunctionDefinition &f : d.functions)
-                writeFunction(w, f);
-            w.writeEndElement();
-        }
-        w.writeEndElement();
+    // About 7 KB a file for typical PHP: one allocation in most cases.
+    Writer w(qsizetype(files.size()) * 8192 + 64);
+    w.raw("<!DOCTYPE ZERivuRO>");
+    if (files.isEmpty()) {
+        w.raw("\n<Files/>\n");
+        return w.take();
     }
-    w.writeEndElement();
-    w.writeEndDocument();
-    buffer.close();
-    // The writer's formatting puts a line break before the doctype.
-    if (out.startsWith('\n'))
-        out.remove(0, 1);
-    while (out.endsWith("\n\n"))
-        out.chop(1);
-    return out;
+    w.raw("\n<Files>");
+    for (const PHPFileDescription &d : files)
+        writeFile(w, d);
+    w.raw("\n</Files>\n");
+    return w.take();
 }
 
 bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files, QString *error)
@@ -222,7 +433,33 @@ int CodeDatabase::read(const QString &fileName, CodeModel *model)
     return parse(bytes, model);
 }
 
+namespace {
+
+// Files deleted since drop out of the model.
+bool store(const PHPFileDescription &d, CodeModel *model)
+{
+    if (d.name.isEmpty() || !QFileInfo::exists(d.name))
+        return false;
+    model->setPHPFileDescription(d.name, d);
+    for (auto it = d.functions.cbegin(); it != d.functions.cend(); ++it)
+        model->appendProjectFunctionName(it.key());
+    return true;
+}
+
+} // namespace
+
 int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
+{
+    QList<PHPFileDescription> files;
+    if (!FastCodeDbReader(xml).read(&files))
+        return parseCarefully(xml, model);
+    int added = 0;
+    for (const PHPFileDescription &d : std::as_const(files))
+        added += store(d, model);
+    return added;
+}
+
+int CodeDatabase::parseCarefully(const QByteArray &xml, CodeModel *model)
 {
     QXmlStreamReader r(xml);
     // The root's own tag is not examined.
@@ -237,13 +474,7 @@ int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
         const PHPFileDescription d = readFile(r);
         if (r.hasError())
             break;   // this entry may be cut short; the ones before are whole
-        // Files deleted since drop out of the model.
-        if (d.name.isEmpty() || !QFileInfo::exists(d.name))
-            continue;
-        model->setPHPFileDescription(d.name, d);
-        for (auto it = d.functions.cbegin(); it != d.functions.cend(); ++it)
-            model->appendProjectFunctionName(it.key());
-        ++added;
+        added += store(d, model);
     }
     return added;
 }

@@ -26,10 +26,15 @@ public:
     // files read whole before that point. Returns the number of files added.
     static int read(const QString &fileName, CodeModel *model);
     static int parse(const QByteArray &xml, CodeModel *model);
+    // The same with QXmlStreamReader alone: parse() takes this way for any
+    // document that is not in the exact form serialize() gives.
+    static int parseCarefully(const QByteArray &xml, CodeModel *model);
 
     // Times keep whole seconds unless the file's time had a fraction; the
     // fraction is kept so that an unchanged file stays current on reload.
     static QString timeToString(const QDateTime &time);
+    // As QDateTime::fromString with Qt::ISODate.
+    static QDateTime timeFromString(QStringView text);
 };
 
 } // namespace ov

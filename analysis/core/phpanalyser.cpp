@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <vector>
 
@@ -45,10 +47,10 @@ bool PhpAnalyser::isKnownFunction(const QString &name) const
     return builtins.contains(name) || projectNameSet.contains(name);
 }
 
-bool PhpAnalyser::isCurrent(const QString &fileName, const QFileInfo &info) const
+bool PhpAnalyser::isCurrent(const QString &fileName, const FileState &state) const
 {
     auto it = descriptions->constFind(fileName);
-    return it != descriptions->cend() && info.lastModified() <= it->time;
+    return it != descriptions->cend() && state.modified <= it->time;
 }
 
 bool PhpAnalyser::readText(const QString &fileName, const QFileInfo &info, QString *text)
@@ -59,7 +61,6 @@ bool PhpAnalyser::readText(const QString &fileName, const QFileInfo &info, QStri
     QByteArray bytes;
     if (!readFileBytes(fileName, &bytes, nullptr) || bytes.size() > MaxFileSize)
         return false;
-    readFiles.insert(fileName);
     *text = editorText(bytes);
     return true;
 }
@@ -87,6 +88,110 @@ QStringList PhpAnalyser::includeTargets(const PhpScanner &scanner, const QString
     return targets;
 }
 
+PhpAnalyser::FileState PhpAnalyser::stateOf(const QString &fileName)
+{
+    FileState state;
+    state.info = QFileInfo(fileName);
+    // One stat answers both; each local time costs a look at the system's
+    // zone, so the time is taken once per file.
+    state.modified = state.info.lastModified();
+    state.exists = state.info.exists();
+    return state;
+}
+
+PhpAnalyser::FileState PhpAnalyser::fileState(const QString &fileName)
+{
+    if (!caching)
+        return stateOf(fileName);
+    auto it = states.constFind(fileName);
+    if (it == states.cend())
+        it = states.insert(fileName, stateOf(fileName));
+    return *it;
+}
+
+bool PhpAnalyser::scanFile(const QString &fileName, const FileState &state, Scan *scan) const
+{
+    // Taken before reading: a change made while we read is seen next time.
+    scan->time = state.modified;
+    QString text;
+    if (!readText(fileName, state.info, &text))
+        return false;
+    const PhpScanner scanner(text);
+    scan->includes = includeTargets(scanner, fileName);
+    for (auto m = scanner.findFunction(0); m.found(); m = scanner.findFunction(m.pos + 1))
+        scan->names.append(scanner.captured(m).toString());
+    analyseFunctions(scanner, &scan->functions);
+    return true;
+}
+
+// The first pass's scan of a file (kept for the second when `keep`), or a
+// fresh one.
+bool PhpAnalyser::takeScan(const QString &fileName, const FileState &state, Scan *scan, bool keep)
+{
+    if (caching) {
+        auto it = scans.find(fileName);
+        if (it != scans.end()) {
+            *scan = keep ? *it : std::move(*it);
+            if (!keep)
+                scans.erase(it);
+            return true;
+        }
+    }
+    if (!scanFile(fileName, state, scan))
+        return false;
+    readFiles.insert(fileName);
+    if (caching && keep)
+        scans.insert(fileName, *scan);
+    return true;
+}
+
+void PhpAnalyser::prefetch(const QStringList &files, int threads)
+{
+    struct Slot {
+        QString file;
+        FileState state;
+        bool scanned = false;
+        Scan scan;
+    };
+    std::vector<Slot> work(size_t(files.size()));
+    for (qsizetype i = 0; i < files.size(); ++i)
+        work[size_t(i)].file = files.at(i);
+    // Our own pool: the run waits for exactly its own work.
+    QThreadPool pool;
+    pool.setMaxThreadCount(threads - 1);
+    QtConcurrent::blockingMap(&pool, work, [this](Slot &slot) {
+        if (stopped())
+            return;
+        slot.state = stateOf(slot.file);
+        if (slot.state.exists && !isCurrent(slot.file, slot.state))
+            slot.scanned = scanFile(slot.file, slot.state, &slot.scan);
+    });
+    for (Slot &slot : work) {
+        if (states.contains(slot.file) || stopped())
+            continue;
+        states.insert(slot.file, slot.state);
+        if (slot.scanned) {
+            readFiles.insert(slot.file);
+            scans.insert(slot.file, std::move(slot.scan));
+        }
+    }
+}
+
+void PhpAnalyser::analyseProject(const QStringList &files, int threads)
+{
+    startRun();
+    caching = true;
+    if (threads > 1)
+        prefetch(files, threads);
+    for (const QString &file : files)
+        collectFunctionNames(file);
+    for (const QString &file : files)
+        analysePHPFile(file);
+    caching = false;
+    states.clear();
+    scans.clear();
+}
+
 void PhpAnalyser::collectFunctionNames(const QString &fileName)
 {
     // Depth first without recursion: include chains may be very long.
@@ -100,25 +205,23 @@ void PhpAnalyser::collectFunctionNames(const QString &fileName)
     auto enter = [&](const QString &file) {
         if (stopped() || visitedSet.contains(file))
             return;
-        const QFileInfo info(file);
-        if (!info.exists())
+        const FileState state = fileState(file);
+        if (!state.exists)
             return;
         visitedSet.insert(file);
         visited.append(file);
         Frame frame;
-        if (isCurrent(file, info)) {
+        if (isCurrent(file, state)) {
             const PHPFileDescription &desc = *descriptions->constFind(file);
             for (auto it = desc.functions.cbegin(); it != desc.functions.cend(); ++it)
                 addProjectName(it.key());
             frame.includes = desc.includes;
         } else {
-            QString text;
-            if (!readText(file, info, &text))
+            Scan scan;
+            if (!takeScan(file, state, &scan, true))
                 return;
-            const PhpScanner scanner(text);
-            frame.includes = includeTargets(scanner, file);
-            for (auto m = scanner.findFunction(0); m.found(); m = scanner.findFunction(m.pos + 1))
-                frame.names.append(scanner.captured(m).toString());
+            frame.includes = scan.includes;
+            frame.names = scan.names;
         }
         stack.push_back(std::move(frame));
     };
@@ -137,11 +240,20 @@ void PhpAnalyser::collectFunctionNames(const QString &fileName)
     }
 }
 
+QStringList PhpAnalyser::knownCalls(const QStringList &calls) const
+{
+    QStringList known;
+    for (const QString &call : calls) {
+        if (isKnownFunction(call))
+            known.append(call);
+    }
+    return known;
+}
+
 void PhpAnalyser::analysePHPFile(const QString &fileName)
 {
     struct Frame {
-        QString text;
-        QStringList includes;
+        Scan scan;
         int next = 0;
         PHPFileDescription desc;
         bool current = false;   // only its includes are looked at
@@ -152,10 +264,10 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
     auto enter = [&](const QString &file) {
         if (stopped() || chain.contains(file))
             return;
-        const QFileInfo info(file);
-        if (!info.exists())
+        const FileState state = fileState(file);
+        if (!state.exists)
             return;
-        if (isCurrent(file, info)) {
+        if (isCurrent(file, state)) {
             // A current file's includes may have changed on their own.
             if (checkedCurrent.contains(file))
                 return;
@@ -163,19 +275,16 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
             Frame frame;
             frame.current = true;
             frame.desc.name = file;
-            frame.includes = descriptions->constFind(file)->includes;
+            frame.scan.includes = descriptions->constFind(file)->includes;
             chain.insert(file);
             stack.push_back(std::move(frame));
             return;
         }
-        // Taken before reading: a change made while we read is seen next time.
-        const QDateTime time = info.lastModified();
         Frame frame;
-        if (!readText(file, info, &frame.text))
+        if (!takeScan(file, state, &frame.scan, false))
             return;
         frame.desc.name = file;
-        frame.desc.time = time;
-        frame.includes = includeTargets(PhpScanner(frame.text), file);
+        frame.desc.time = frame.scan.time;
         chain.insert(file);
         stack.push_back(std::move(frame));
     };
@@ -183,8 +292,8 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
     enter(fileName);
     while (!stack.empty() && !stopped()) {
         const size_t top = stack.size() - 1;
-        if (stack[top].next < stack[top].includes.size()) {
-            const QString include = stack[top].includes.at(stack[top].next++);
+        if (stack[top].next < stack[top].scan.includes.size()) {
+            const QString include = stack[top].scan.includes.at(stack[top].next++);
             enter(include);
             if (!stack[top].current && !stack[top].desc.includes.contains(include))
                 stack[top].desc.includes.append(include);
@@ -192,7 +301,10 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
         }
         Frame &frame = stack[top];
         if (!frame.current) {
-            analyseFunctions(frame.text, &frame.desc);
+            for (PHPFunctionDefinition &def : frame.scan.functions) {
+                def.functionCalls = knownCalls(def.functionCalls);
+                frame.desc.functions.insert(def.name, def);
+            }
             descriptions->insert(frame.desc.name, frame.desc);
             stored.insert(frame.desc.name);
         }
@@ -201,20 +313,20 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
     }
 }
 
-void PhpAnalyser::analyseFunctions(const QString &text, PHPFileDescription *desc) const
+void PhpAnalyser::analyseFunctions(const PhpScanner &scanner, QList<PHPFunctionDefinition> *functions) const
 {
-    const PhpScanner scanner(text);
+    const QStringView text = scanner.text();
     auto m = scanner.findFunction(0);
     while (m.found()) {
         const auto next = scanner.findFunction(m.pos + 1);
         const int bodyOpen = int(text.indexOf(QLatin1Char('{'), m.pos));
         int p;
         if (bodyOpen < next.pos || !next.found()) {
-            const PHPFunctionDefinition def = analyseFunction(scanner, m.pos);
-            desc->functions.insert(def.name, def);
-            if (def.endPos < 0)
+            functions->append(analyseFunction(scanner, m.pos, true));
+            const int endPos = functions->constLast().endPos;
+            if (endPos < 0)
                 break;
-            p = def.endPos;
+            p = endPos;
         } else {
             // No body before the next definition (an abstract method).
             p = m.pos + 1;
@@ -225,10 +337,10 @@ void PhpAnalyser::analyseFunctions(const QString &text, PHPFileDescription *desc
 
 PHPFunctionDefinition PhpAnalyser::analyseFunction(const QString &text, int start) const
 {
-    return analyseFunction(PhpScanner(text), start);
+    return analyseFunction(PhpScanner(text), start, false);
 }
 
-PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, int start) const
+PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, int start, bool allCalls) const
 {
     const QStringView text = scanner.text();
     PHPFunctionDefinition def;
@@ -275,7 +387,7 @@ PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, in
             continue;
         seen.insert(name);
         const QString called = name.toString();
-        if (isKnownFunction(called))
+        if (allCalls || isKnownFunction(called))
             def.functionCalls.append(called);
     }
     return def;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -9,8 +11,6 @@
 #include <atomic>
 
 #include "analysis/core/codemodel.h"
-
-class QFileInfo;
 
 namespace ov {
 
@@ -44,6 +44,13 @@ public:
     // Empties the names and the visited files: the start of a run.
     void startRun();
 
+    // A whole run over the tree's files: startRun(), the names of all
+    // files, then the analysis of each file that changed. Each file's
+    // status is taken once and each file read once per run, with up to
+    // `threads` threads reading and scanning the files side by side; the
+    // results are those of the passes run one file after the other.
+    void analyseProject(const QStringList &files, int threads = 1);
+
     // First pass: the names of the functions defined in `fileName` and in
     // the files it includes, each file once per run.
     void collectFunctionNames(const QString &fileName);
@@ -71,13 +78,36 @@ public:
     const QSet<QString> &storedFiles() const { return stored; }
 
 private:
+    // A file's status, taken once per run.
+    struct FileState {
+        QFileInfo info;
+        bool exists = false;
+        QDateTime modified;
+    };
+    static FileState stateOf(const QString &fileName);
+    FileState fileState(const QString &fileName);
+
+    // What a run needs of a file that changed, taken from one reading.
+    struct Scan {
+        QDateTime time;                        // taken before reading
+        QStringList includes;                  // resolved, in text order
+        QStringList names;                     // every definition's name
+        QList<PHPFunctionDefinition> functions;  // calls not yet filtered
+    };
+    // Thread-safe: reads nothing but its arguments and fixed members.
+    bool scanFile(const QString &fileName, const FileState &state, Scan *scan) const;
+    bool takeScan(const QString &fileName, const FileState &state, Scan *scan, bool keep);
+    void prefetch(const QStringList &files, int threads);
+
     bool stopped() const { return stopFlag && stopFlag->load(std::memory_order_relaxed); }
-    bool isCurrent(const QString &fileName, const QFileInfo &info) const;
-    bool readText(const QString &fileName, const QFileInfo &info, QString *text);
+    bool isCurrent(const QString &fileName, const FileState &state) const;
+    static bool readText(const QString &fileName, const QFileInfo &info, QString *text);
     QString resolveInclude(const QString &path, const QString &fileName) const;
     QStringList includeTargets(const PhpScanner &scanner, const QString &fileName) const;
-    PHPFunctionDefinition analyseFunction(const PhpScanner &scanner, int start) const;
-    void analyseFunctions(const QString &text, PHPFileDescription *desc) const;
+    // Calls are kept when known or, with `allCalls`, all of them.
+    PHPFunctionDefinition analyseFunction(const PhpScanner &scanner, int start, bool allCalls) const;
+    void analyseFunctions(const PhpScanner &scanner, QList<PHPFunctionDefinition> *functions) const;
+    QStringList knownCalls(const QStringList &calls) const;
     void addProjectName(const QString &name);
 
     QString projectFolder;
@@ -92,6 +122,12 @@ private:
     QSet<QString> checkedCurrent;
     QSet<QString> readFiles;
     QSet<QString> stored;
+
+    // Within analyseProject only: file status and scans of the first pass
+    // for the second.
+    bool caching = false;
+    QHash<QString, FileState> states;
+    QHash<QString, Scan> scans;
 };
 
 } // namespace ov

@@ -6,25 +6,6 @@ namespace ov {
 
 namespace {
 
-struct AsciiClasses {
-    bool word[128] = {};
-    bool space[128] = {};
-    constexpr AsciiClasses()
-    {
-        for (int c = '0'; c <= '9'; ++c)
-            word[c] = true;
-        for (int c = 'a'; c <= 'z'; ++c)
-            word[c] = true;
-        for (int c = 'A'; c <= 'Z'; ++c)
-            word[c] = true;
-        word[int('_')] = true;
-        for (int c = 9; c <= 13; ++c)
-            space[c] = true;
-        space[int(' ')] = true;
-    }
-};
-constexpr AsciiClasses ascii;
-
 bool isQuote(QChar c)
 {
     return c == QLatin1Char('\'') || c == QLatin1Char('"');
@@ -38,20 +19,15 @@ PhpScanner::PhpScanner(QStringView text)
     lastClose = int(s.lastIndexOf(QLatin1Char(')')));
 }
 
-bool PhpScanner::isSpace(QChar c)
+bool PhpScanner::isSpaceSlow(QChar c)
 {
-    const char16_t u = c.unicode();
-    if (u < 128)
-        return ascii.space[u];
     // The Unicode separators plus NEL and U+180E, as the regex engine has it.
-    return u == 0x180E || c.isSpace();
+    return c.unicode() == 0x180E || c.isSpace();
 }
 
-bool PhpScanner::isWordAt(int i) const
+bool PhpScanner::isWordAtSlow(int i) const
 {
     const char16_t u = d[i].unicode();
-    if (u < 128)
-        return ascii.word[u];
     if (QChar::isHighSurrogate(u)) {
         if (i + 1 < n && d[i + 1].isLowSurrogate())
             return QChar::isLetterOrNumber(QChar::surrogateToUcs4(u, d[i + 1].unicode()));

@@ -5,6 +5,28 @@
 
 namespace ov {
 
+namespace detail {
+// \w and \s of the ASCII characters, for the scanners' inner loops.
+struct AsciiClasses {
+    bool word[128] = {};
+    bool space[128] = {};
+    constexpr AsciiClasses()
+    {
+        for (int c = '0'; c <= '9'; ++c)
+            word[c] = true;
+        for (int c = 'a'; c <= 'z'; ++c)
+            word[c] = true;
+        for (int c = 'A'; c <= 'Z'; ++c)
+            word[c] = true;
+        word[int('_')] = true;
+        for (int c = 9; c <= 13; ++c)
+            space[c] = true;
+        space[int(' ')] = true;
+    }
+};
+inline constexpr AsciiClasses asciiClasses;
+} // namespace detail
+
 // The analyser's four patterns as single forward scans, so that a file's
 // analysis stays linear in its length. Each finder returns the first match
 // that starts at or after `from` and before `limit` (-1: the text's end),
@@ -45,10 +67,21 @@ public:
     QStringView captured(const Match &m) const { return s.mid(m.capStart, m.capLength); }
 
     // \w and \s as the patterns see them (a surrogate pair is one character).
-    bool isWordAt(int i) const;
-    static bool isSpace(QChar c);
+    bool isWordAt(int i) const
+    {
+        const char16_t u = d[i].unicode();
+        return u < 128 ? detail::asciiClasses.word[u] : isWordAtSlow(i);
+    }
+    static bool isSpace(QChar c)
+    {
+        const char16_t u = c.unicode();
+        return u < 128 ? detail::asciiClasses.space[u] : isSpaceSlow(c);
+    }
 
 private:
+    bool isWordAtSlow(int i) const;
+    static bool isSpaceSlow(QChar c);
+
     int bound(int limit) const { return limit < 0 || limit > n ? n : limit; }
     int skipSpaces(int i) const;
     int skipWord(int i) const;

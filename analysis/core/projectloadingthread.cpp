@@ -9,11 +9,7 @@ bool runAnalysis(const AnalysisJob &job, const std::atomic<bool> *stop, Analysis
     FileDescriptions descriptions = job.descriptions;
     PhpAnalyser analyser(job.projectFolder, job.builtins, &descriptions);
     analyser.setStopFlag(stop);
-    analyser.startRun();
-    for (const QString &file : job.files)
-        analyser.collectFunctionNames(file);
-    for (const QString &file : job.files)
-        analyser.analysePHPFile(file);
+    analyser.analyseProject(job.files, job.threads);
     if (stop && stop->load())
         return false;
 

@@ -19,6 +19,7 @@ struct AnalysisJob {
     QString projectFolder;          // folder of the project file
     FileDescriptions descriptions;  // the model as the run starts
     QSet<QString> builtins;
+    int threads = QThread::idealThreadCount();   // files read and scanned side by side
 };
 
 struct AnalysisResult {

@@ -115,15 +115,63 @@ QByteArray encodeText(const QString &text, TextFormat *format)
 
 QString expandTabs(const QString &text)
 {
-    if (!text.contains(QLatin1Char('\t')))
+    const qsizetype tabs = text.count(QLatin1Char('\t'));
+    if (tabs == 0)
         return text;
-    QString out = text;
-    out.replace(QLatin1Char('\t'), QLatin1String("    "));
+    // One pass into a buffer of the final size: QString::replace with a
+    // longer string costs many times more on files full of tabs.
+    QString out(text.size() + 3 * tabs, Qt::Uninitialized);
+    QChar *o = out.data();
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\t')) {
+            o[0] = o[1] = o[2] = o[3] = QLatin1Char(' ');
+            o += 4;
+        } else {
+            *o++ = c;
+        }
+    }
     return out;
 }
 
+namespace {
+
+// Plain ASCII, most source code: nothing to decode, so carriage returns and
+// tabs are handled in one pass over the bytes. False for any other byte.
+bool asciiEditorText(const QByteArray &bytes, QString *text)
+{
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    unsigned char high = 0;
+    qsizetype tabs = 0, crs = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        high |= b[i];
+        tabs += b[i] == '\t';
+        crs += b[i] == '\r';
+    }
+    if (high & 0x80)
+        return false;
+    QString out(n + 3 * tabs - crs, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = b[i];
+        if (c == '\t') {
+            o[0] = o[1] = o[2] = o[3] = u' ';
+            o += 4;
+        } else if (c != '\r') {
+            *o++ = c;
+        }
+    }
+    *text = std::move(out);
+    return true;
+}
+
+} // namespace
+
 QString editorText(const QByteArray &bytes)
 {
+    QString text;
+    if (asciiEditorText(bytes, &text))
+        return text;
     return expandTabs(decodeText(bytes).text);
 }
 

@@ -4,12 +4,15 @@
 #include <QtTest>
 
 #include <csignal>
+#include <ctime>
 #include <sys/resource.h>
 
 #include "analysis/core/codedatabase.h"
 #include "testutil.h"
 
 using namespace ov;
+
+QByteArray referenceSerialize(const ov::FileDescriptions &files);
 
 namespace {
 
@@ -59,6 +62,34 @@ void compareFunctions(const PHPFunctionDefinition &a, const PHPFunctionDefinitio
     QCOMPARE(a.functionCalls, b.functionCalls);
 }
 
+// What a reader made of `xml`: the model written out, its names and count.
+QByteArray readBy(int (*parse)(const QByteArray &, CodeModel *), const QByteArray &xml)
+{
+    CodeModel model;
+    const int added = parse(xml, &model);
+    return QByteArray::number(added) + '\n' + model.projectFunctionNames().join(QLatin1Char(',')).toUtf8() + '\n'
+        + CodeDatabase::serialize(model.fileDescriptions());
+}
+
+// Descriptions holding every character a declaration may hold.
+FileDescriptions everyCharacter(const QString &path)
+{
+    PHPFileDescription d;
+    d.name = path;
+    d.time = QDateTime(QDate(2022, 3, 4), QTime(5, 6, 7, 89), Qt::LocalTime);
+    for (int block = 0; block < 16; ++block) {
+        PHPFunctionDefinition f;
+        f.name = QStringLiteral("f%1").arg(block);
+        for (int u = block * 0x1000; u < (block + 1) * 0x1000; ++u) {
+            if (!QChar::isSurrogate(char32_t(u)))
+                f.declaration.append(QChar(char16_t(u)));
+        }
+        f.arguments = {QStringLiteral("$\U0001F600"), QStringLiteral("a\tb\r\nc")};
+        d.functions.insert(f.name, f);
+    }
+    return {{path, d}};
+}
+
 } // namespace
 
 class TestCodeDatabase : public QObject
@@ -76,6 +107,12 @@ private Q_SLOTS:
     void damagedDatabases();
     void truncatedKeepsWholeEntries();
     void failedWriteKeepsOldFile();
+    void writerMatchesXmlStreamWriter();
+    void loneSurrogatesDoNotSpoilTheRest();
+    void fastReaderAgreesWithCarefulReader_data();
+    void fastReaderAgreesWithCarefulReader();
+    void fastReaderAgreesOnDamage();
+    void timesMatchQDateTime();
 };
 
 void TestCodeDatabase::fileName_data()
@@ -287,6 +324,180 @@ void TestCodeDatabase::failedWriteKeepsOldFile()
     setrlimit(RLIMIT_FSIZE, &saved);
     QVERIFY(!ok);
     QCOMPARE(ovtest::readFile(db), old);
+}
+
+void TestCodeDatabase::writerMatchesXmlStreamWriter()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.php"));
+    QCOMPARE(CodeDatabase::serialize({}), referenceSerialize({}));
+    FileDescriptions files = everyCharacter(path);
+    files.insert(path + QLatin1Char('2'), fullDescription(path + QLatin1Char('2')));
+    PHPFileDescription bare;
+    bare.name = path + QLatin1Char('3');
+    files.insert(bare.name, bare);   // no time, no children
+    PHPFileDescription classOnly = fullDescription(path + QLatin1Char('4'));
+    classOnly.functions.clear();
+    classOnly.classes[QStringLiteral("Shop")].parents.clear();
+    classOnly.classes[QStringLiteral("Shop")].members.clear();
+    PHPClassDefinition empty;
+    empty.name = QStringLiteral("Empty");
+    classOnly.classes.insert(empty.name, empty);
+    files.insert(classOnly.name, classOnly);
+    QCOMPARE(CodeDatabase::serialize(files), referenceSerialize(files));
+}
+
+void TestCodeDatabase::loneSurrogatesDoNotSpoilTheRest()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.php"));
+    QVERIFY(ovtest::writeFile(path, "<?php"));
+    PHPFileDescription d = fullDescription(path);
+    PHPFunctionDefinition &f = d.functions[QStringLiteral("f")];
+    f.declaration = QStringLiteral("function f(") + QChar(0xD800) + QStringLiteral(")");
+    f.localVariables.append(QString(QChar(0xDC00)) + QStringLiteral("$x"));
+    CodeModel model;
+    QCOMPARE(CodeDatabase::parse(CodeDatabase::serialize({{path, d}}), &model), 1);
+    const PHPFileDescription back = model.getPHPFileDescription(path);
+    QCOMPARE(back.functions.value(QStringLiteral("f")).declaration, QStringLiteral("function f()"));
+    QCOMPARE(back.functions.value(QStringLiteral("f")).localVariables.last(), QStringLiteral("$x"));
+    QCOMPARE(back.functions.value(QStringLiteral("g")).arguments, function(QStringLiteral("g")).arguments);
+}
+
+void TestCodeDatabase::fastReaderAgreesWithCarefulReader_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    // The placeholder stands for an existing file's path.
+    const QByteArray head = "<!DOCTYPE ZERivuRO>\n<Files>\n <File Name=\"@\" Time=\"2021-11-01T21:47:13\">\n  <Functions>\n";
+    const QByteArray tail = "\n  </Functions>\n </File>\n</Files>\n";
+    auto row = [&](const char *name, const QByteArray &function) {
+        QTest::newRow(name) << head + function + tail;
+    };
+    row("plain", "<Function Name=\"f\" Declaration=\"function f()\" StartPos=\"1\" EndPos=\"-1\"/>");
+    row("single quotes", "<Function Name='f' Declaration='a \"b\"' StartPos='1' EndPos='2'/>");
+    row("blank before end", "<Function Name=\"f\" StartPos=\"1\" ><Arguments ><Argument Name=\"$a\" /></Arguments ></Function >");
+    row("blanks around equals", "<Function Name = \"f\"/>");
+    row("no blank between attributes", "<Function Name=\"f\"StartPos=\"1\"/>");
+    row("references", "<Function Name=\"&#102;&#x67;&lt;&gt;&amp;&quot;&apos;&#9;&#10;&#13;\"/>");
+    row("unknown entity", "<Function Name=\"&nbsp;\"/>");
+    row("null reference", "<Function Name=\"&#0;\"/>");
+    row("surrogate reference", "<Function Name=\"&#xD800;\"/>");
+    row("huge reference", "<Function Name=\"&#x110000;\"/>");
+    row("raw greater than", "<Function Name=\"a>b\"/>");
+    row("raw less than", "<Function Name=\"a<b\"/>");
+    row("raw tab", "<Function Name=\"a\tb\"/>");
+    row("raw line break", "<Function Name=\"a\nb\"/>");
+    row("raw delete", "<Function Name=\"a\x7f" "b\"/>");
+    row("utf-8", "<Function Name=\"\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\"/>");
+    row("c1 control", "<Function Name=\"\xc2\x85\"/>");
+    row("noncharacter", "<Function Name=\"\xef\xbf\xbe\"/>");
+    row("invalid utf-8", "<Function Name=\"\xc3\x28\"/>");
+    row("overlong utf-8", "<Function Name=\"\xc0\xaf\"/>");
+    row("encoded surrogate", "<Function Name=\"\xed\xa0\x80\"/>");
+    row("cut utf-8", "<Function Name=\"\xe2\x82\"/>");
+    row("duplicate attribute", "<Function Name=\"f\" Name=\"g\"/>");
+    row("namespace", "<Function xmlns=\"urn:x\" Name=\"f\"/>");
+    row("prefixed", "<x:Function Name=\"f\"/>");
+    row("numbers", "<Function Name=\"f\" StartPos=\"+5\" EndPos=\" 7\"/>");
+    row("big number", "<Function Name=\"f\" StartPos=\"99999999999\" EndPos=\"-0\"/>");
+    row("repeated lists", "<Function Name=\"f\"><Arguments><Argument Name=\"$a\"/></Arguments><Arguments/></Function>");
+    row("unknown child", "<Function Name=\"f\"><Other/></Function>");
+    row("other entry tag", "<Function Name=\"f\"><Arguments><Arg Name=\"$a\"/></Arguments></Function>");
+    row("entry with children", "<Function Name=\"f\"><Arguments><Argument Name=\"$a\"><x/></Argument></Arguments></Function>");
+    row("text", "<Function Name=\"f\">text</Function>");
+    row("comment", "<!-- c --><Function Name=\"f\"/>");
+    row("cdata", "<Function Name=\"f\"><![CDATA[x]]></Function>");
+    row("crlf between tags", "<Function Name=\"f\">\r\n<Arguments>\r\n<Argument Name=\"$a\"/>\r\n</Arguments>\r\n</Function>");
+    row("mismatched end", "<Function Name=\"f\"><Arguments></Argument></Function>");
+    row("same names twice", "<Function Name=\"f\" StartPos=\"1\"/><Function Name=\"f\" StartPos=\"2\"/>");
+    QTest::newRow("time with zone") << QByteArray(head).replace("21:47:13", "21:47:13Z") + tail;
+    QTest::newRow("no time") << QByteArray(head).replace(" Time=\"2021-11-01T21:47:13\"", "") + tail;
+    QTest::newRow("byte order mark") << "\xef\xbb\xbf" + head + tail;
+    QTest::newRow("xml declaration") << "<?xml version=\"1.0\"?>\n" + head + tail;
+    QTest::newRow("other root") << QByteArray(head).replace("<Files>", "<Root>") + QByteArray(tail).replace("</Files>", "</Root>");
+    QTest::newRow("garbage after the end") << head + tail + "<<&\x01";
+    QTest::newRow("classes") << QByteArray(
+        "<!DOCTYPE ZERivuRO>\n<Files><File Name=\"@\"><Includes><Include Name=\"/a\"/></Includes><Classes>"
+        "<Class Name=\"C\" StartPos=\"1\"><Parents><Parent Name=\"B\"/></Parents><Members/><Methods>"
+        "<Function Name=\"m\"/></Methods></Class><Class Name=\"D\"/></Classes><FunctionCalls>"
+        "<FunctionCall Name=\"x\"/></FunctionCalls></File><File Name=\"/gone/x.php\"/><File/></Files>");
+}
+
+void TestCodeDatabase::fastReaderAgreesWithCarefulReader()
+{
+    QFETCH(QByteArray, xml);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.php"));
+    QVERIFY(ovtest::writeFile(path, "<?php"));
+    xml.replace('@', path.toUtf8());
+    QCOMPARE(readBy(CodeDatabase::parse, xml), readBy(CodeDatabase::parseCarefully, xml));
+}
+
+void TestCodeDatabase::fastReaderAgreesOnDamage()
+{
+    QTemporaryDir dir;
+    FileDescriptions files;
+    for (int i = 0; i < 3; ++i) {
+        const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
+        QVERIFY(ovtest::writeFile(path, "<?php"));
+        files.insert(path, fullDescription(path));
+    }
+    const QString odd = dir.filePath(QStringLiteral("odd.php"));
+    QVERIFY(ovtest::writeFile(odd, "<?php"));
+    files.insert(odd, everyCharacter(odd).value(odd));
+    const QByteArray xml = CodeDatabase::serialize(files);
+    QCOMPARE(readBy(CodeDatabase::parse, xml), readBy(CodeDatabase::parseCarefully, xml));
+
+    const QByteArray small = CodeDatabase::serialize({{odd + QLatin1Char('x'), fullDescription(dir.filePath("f0.php"))}});
+    for (int cut = 0; cut < small.size(); ++cut) {
+        const QByteArray damaged = small.left(cut);
+        QCOMPARE(readBy(CodeDatabase::parse, damaged), readBy(CodeDatabase::parseCarefully, damaged));
+    }
+    QRandomGenerator random(7);
+    const QByteArray noise = "<>/&;\"'= \n\t#x0aZ\xc3\x80\xff";
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray damaged = small;
+        for (int k = 1 + round % 3; k > 0; --k)
+            damaged[random.bounded(int(damaged.size()))] = noise.at(random.bounded(int(noise.size())));
+        QCOMPARE(readBy(CodeDatabase::parse, damaged), readBy(CodeDatabase::parseCarefully, damaged));
+    }
+}
+
+void TestCodeDatabase::timesMatchQDateTime()
+{
+    // A zone with summer time, so that gaps and repeated hours occur.
+    const QByteArray savedZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const QStringList texts = {
+        "2021-11-01T21:47:13", "2024-02-29T23:59:58.250", "1999-12-31T23:59:59.999", "1000-01-01T00:00:00",
+        "0999-06-01T12:00:00", "2024-03-31T02:30:00", "2024-10-27T02:30:00", "2023-02-29T10:00:00",
+        "2024-01-01T24:00:00", "2024-01-01T12:60:00", "2024-01-01T12:00:60", "2024-01-01T12:00:00Z",
+        "2024-01-01T12:00:00+02:00", "2024-01-01T12:00:00.5", "2024-01-01T12:00:00.0500", "2024-01-01 12:00:00",
+        "2024-1-01T12:00:00", "", "not a time", "9999-12-31T23:59:59.000"};
+    for (const QString &text : texts) {
+        const QDateTime fast = CodeDatabase::timeFromString(text);
+        const QDateTime qt = QDateTime::fromString(text, Qt::ISODate);
+        QCOMPARE(fast.isValid(), qt.isValid());
+        if (!qt.isValid())
+            continue;
+        QCOMPARE(fast.toMSecsSinceEpoch(), qt.toMSecsSinceEpoch());
+        QCOMPARE(fast.timeSpec(), qt.timeSpec());
+        QCOMPARE(CodeDatabase::timeToString(fast), CodeDatabase::timeToString(qt));
+    }
+    // Every 37 minutes and some milliseconds across two years of summer times.
+    QDateTime t(QDate(2023, 1, 1), QTime(0, 0), Qt::LocalTime);
+    for (int i = 0; i < 2 * 365 * 24 * 60 / 37; ++i, t = t.addMSecs(37 * 60 * 1000 + (i % 3 ? 0 : 7))) {
+        const QString want = t.toString(t.time().msec() ? Qt::ISODateWithMs : Qt::ISODate);
+        QCOMPARE(CodeDatabase::timeToString(t), want);
+        QCOMPARE(CodeDatabase::timeToString(t.toUTC()), want);
+        QCOMPARE(CodeDatabase::timeFromString(want), QDateTime::fromString(want, Qt::ISODate));
+    }
+    if (savedZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", savedZone);
+    tzset();
 }
 
 QTEST_GUILESS_MAIN(TestCodeDatabase)

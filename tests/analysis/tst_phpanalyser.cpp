@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "analysis/core/codedatabase.h"
 #include "analysis/core/phpanalyser.h"
 #include "editor/core/textfile.h"
 #include "testutil.h"
@@ -83,6 +84,7 @@ private Q_SLOTS:
     void bracketPairs();
     void builtinList();
     void golden();
+    void wholeRunsAgree();
 };
 
 void TestPhpAnalyser::definitions_data()
@@ -361,6 +363,74 @@ void TestPhpAnalyser::golden()
     if (qEnvironmentVariableIsSet("VIZIRO_UPDATE_GOLDEN"))
         QVERIFY(ovtest::writeFile(goldenPath, actual));
     QCOMPARE(QString::fromUtf8(actual), QString::fromUtf8(ovtest::readFile(goldenPath)));
+}
+
+void TestPhpAnalyser::wholeRunsAgree()
+{
+    // Files calling functions of later files, include chains and cycles,
+    // files reached only through includes, missing and unreadable entries.
+    Fixture site;
+    QStringList files;
+    for (int i = 0; i < 24; ++i) {
+        const QByteArray next = QByteArray::number((i + 1) % 24);
+        QByteArray text = "<?php\ninclude 'f" + next + ".php';\nrequire_once \"only" + QByteArray::number(i % 3)
+            + ".php\";\n";
+        for (int k = 0; k < 5; ++k)
+            text += "function f" + QByteArray::number(i) + "_" + QByteArray::number(k) + "($a) {\n\t$b = f" + next
+                + "_" + QByteArray::number(k) + "($a) + strlen($a) + only" + QByteArray::number(i % 3) + "();\n}\n";
+        site.write(QStringLiteral("f%1.php").arg(i), text);
+        files.append(site.path(QStringLiteral("f%1.php").arg(i)));
+    }
+    for (int i = 0; i < 3; ++i)
+        site.write(QStringLiteral("only%1.php").arg(i), "<?php function only" + QByteArray::number(i) + "() { f0_0(); }");
+    QDir(site.dir.path()).mkpath(QStringLiteral("folder.php"));
+    files << site.path(QStringLiteral("folder.php")) << site.path(QStringLiteral("gone.php")) << files.at(5);
+
+    struct Outcome {
+        QByteArray database;
+        QStringList names, visited;
+        int read = 0;
+        bool operator==(const Outcome &o) const
+        {
+            return database == o.database && names == o.names && visited == o.visited && read == o.read;
+        }
+    };
+    // `threads` 0: the passes called file by file.
+    auto run = [&](const FileDescriptions &start, int threads, FileDescriptions *after) {
+        FileDescriptions descriptions = start;
+        PhpAnalyser a(site.dir.path(), kBuiltins, &descriptions);
+        if (threads == 0) {
+            a.startRun();
+            for (const QString &f : files)
+                a.collectFunctionNames(f);
+            for (const QString &f : files)
+                a.analysePHPFile(f);
+        } else {
+            a.analyseProject(files, threads);
+        }
+        if (after)
+            *after = descriptions;
+        return Outcome{CodeDatabase::serialize(descriptions), a.projectFunctionNames(), a.visitedFiles(), a.filesRead()};
+    };
+
+    FileDescriptions first;
+    const Outcome cold = run({}, 0, &first);
+    QCOMPARE(cold.read, 27);
+    QVERIFY(run({}, 1, nullptr) == cold);
+    QVERIFY(run({}, 4, nullptr) == cold);
+
+    // Some files change, one of them reached only through includes.
+    const QDateTime later = QDateTime::currentDateTime().addSecs(60);
+    for (const QString &name : {QStringLiteral("f3.php"), QStringLiteral("f17.php"), QStringLiteral("only1.php")}) {
+        QFile f(site.path(name));
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("function added() { strlen(); }\n");
+        QVERIFY(f.setFileTime(later, QFileDevice::FileModificationTime));
+    }
+    const Outcome warm = run(first, 0, nullptr);
+    QCOMPARE(warm.read, 3);
+    QVERIFY(run(first, 1, nullptr) == warm);
+    QVERIFY(run(first, 4, nullptr) == warm);
 }
 
 QTEST_GUILESS_MAIN(TestPhpAnalyser)

@@ -74,6 +74,10 @@ private Q_SLOTS:
     void editorTextExpandsTabsAndDropsCR()
     {
         QCOMPARE(editorText("\tif (x) {\r\n\t\ty();\r\n"), QString("    if (x) {\n        y();\n"));
+        // Plain ASCII takes a shorter way than other text: both agree.
+        for (const QByteArray &bytes : {QByteArray("a\rb\r\r\n\t\x7f\x01"), QByteArray("a\rb\r\r\n\t\xc3\xa9"),
+                                        QByteArray("\t\xe9\r\n"), QByteArray()})
+            QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
     }
 
     void atomicWriteKeepsPermissionsAndLinks()

@@ -1,5 +1,6 @@
 // The code database reader on arbitrary bytes: ignored or read as far as it
-// is sound, and what it read writes out and reads back the same.
+// is sound, the same as the careful reader reads it, and what it read
+// writes out and reads back the same.
 #include <cstdint>
 #include <cstdlib>
 
@@ -12,6 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ov::CodeModel model;
     ov::CodeDatabase::parse(xml, &model);
     const QByteArray written = ov::CodeDatabase::serialize(model.fileDescriptions());
+    ov::CodeModel careful;
+    ov::CodeDatabase::parseCarefully(xml, &careful);
+    if (ov::CodeDatabase::serialize(careful.fileDescriptions()) != written
+        || careful.projectFunctionNames() != model.projectFunctionNames())
+        abort();
     ov::CodeModel again;
     ov::CodeDatabase::parse(written, &again);
     if (ov::CodeDatabase::serialize(again.fileDescriptions()) != written)

@@ -20,5 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         abort();
     if (ov::expandTabs(d.text).contains(QLatin1Char('\t')))
         abort();
+    // The editor's text, however it is reached.
+    if (ov::editorText(bytes) != ov::expandTabs(d.text))
+        abort();
     return 0;
 }

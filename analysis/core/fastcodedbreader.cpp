@@ -1,0 +1,553 @@
+#include "analysis/core/fastcodedbreader.h"
+
+#include <cstring>
+
+#include "analysis/core/codedatabase.h"
+
+namespace ov {
+
+namespace {
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool sameName(const char *a, int length, const char *name)
+{
+    return int(std::strlen(name)) == length && std::memcmp(a, name, size_t(length)) == 0;
+}
+
+// Characters whose treatment by XML readers varies or that a document of
+// ours never holds raw: left to the careful reader.
+bool doubtful(char32_t u)
+{
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0xFDD0 && u <= 0xFDEF) || (u & 0xFFFE) == 0xFFFE
+        || (u >= 0xD800 && u <= 0xDFFF) || u > 0x10FFFF;
+}
+
+// One strictly valid UTF-8 sequence at `p` (first byte >= 0x80).
+bool decodeUtf8(const unsigned char *&p, const unsigned char *end, char32_t *out)
+{
+    const unsigned char b = *p;
+    int more;
+    unsigned char lo = 0x80, hi = 0xBF;
+    char32_t u;
+    if (b >= 0xC2 && b <= 0xDF) {
+        more = 1;
+        u = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        more = 2;
+        u = b & 0x0F;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        more = 3;
+        u = b & 0x07;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return false;
+    }
+    if (end - p <= more)
+        return false;
+    for (int i = 1; i <= more; ++i) {
+        const unsigned char c = p[i];
+        if (c < (i == 1 ? lo : 0x80) || c > (i == 1 ? hi : 0xBF))
+            return false;
+        u = (u << 6) | (c & 0x3F);
+    }
+    p += more + 1;
+    *out = u;
+    return true;
+}
+
+// A reference after "&", up to and including ";".
+bool decodeReference(const unsigned char *&p, const unsigned char *end, char32_t *out)
+{
+    const unsigned char *semi = static_cast<const unsigned char *>(std::memchr(p, ';', size_t(std::min<qsizetype>(end - p, 10))));
+    if (!semi)
+        return false;
+    const qsizetype n = semi - p;
+    const char *s = reinterpret_cast<const char *>(p);
+    if (n >= 2 && s[0] == '#') {
+        const bool hex = s[1] == 'x';
+        qsizetype i = hex ? 2 : 1;
+        if (i == n || n - i > 6)
+            return false;
+        char32_t u = 0;
+        for (; i < n; ++i) {
+            const char c = s[i];
+            int digit;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (hex && c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else if (hex && c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else
+                return false;
+            u = u * (hex ? 16 : 10) + char32_t(digit);
+        }
+        if (doubtful(u) && u != '\t' && u != '\n' && u != '\r')
+            return false;
+        *out = u;
+    } else if (n == 2 && s[0] == 'l' && s[1] == 't') {
+        *out = '<';
+    } else if (n == 2 && s[0] == 'g' && s[1] == 't') {
+        *out = '>';
+    } else if (n == 3 && std::memcmp(s, "amp", 3) == 0) {
+        *out = '&';
+    } else if (n == 4 && std::memcmp(s, "quot", 4) == 0) {
+        *out = '"';
+    } else if (n == 4 && std::memcmp(s, "apos", 4) == 0) {
+        *out = '\'';
+    } else {
+        return false;
+    }
+    p = semi + 1;
+    return true;
+}
+
+} // namespace
+
+FastCodeDbReader::FastCodeDbReader(const QByteArray &xml)
+    : p(xml.constData()), end(xml.constData() + xml.size())
+{
+}
+
+bool FastCodeDbReader::skipSpace()
+{
+    while (p < end && isSpace(*p))
+        ++p;
+    return p < end;
+}
+
+bool FastCodeDbReader::literal(const char *text)
+{
+    const size_t n = std::strlen(text);
+    if (size_t(end - p) < n || std::memcmp(p, text, n) != 0)
+        return false;
+    p += n;
+    return true;
+}
+
+bool FastCodeDbReader::anyStartTag(bool *empty)
+{
+    if (p >= end || *p != '<')
+        return false;
+    const char *name = ++p;
+    while (p < end && isLetter(*p))
+        ++p;
+    tagName = name;
+    tagNameLength = int(p - name);
+    if (tagNameLength == 0)
+        return false;
+    attributeCount = 0;
+    for (;;) {
+        const char *before = p;
+        if (!skipSpace())
+            return false;
+        if (*p == '>') {
+            ++p;
+            *empty = false;
+            return true;
+        }
+        if (*p == '/') {
+            if (end - p < 2 || p[1] != '>')
+                return false;
+            p += 2;
+            *empty = true;
+            return true;
+        }
+        // Attributes stand apart; more than ours is not our document.
+        if (p == before || attributeCount == MaxAttributes)
+            return false;
+        if (!attribute(&attributes[attributeCount]))
+            return false;
+        ++attributeCount;
+    }
+}
+
+bool FastCodeDbReader::startTag(const char *name, bool *empty)
+{
+    return anyStartTag(empty) && sameName(tagName, tagNameLength, name);
+}
+
+bool FastCodeDbReader::atEndTag() const
+{
+    return end - p >= 2 && p[0] == '<' && p[1] == '/';
+}
+
+bool FastCodeDbReader::endTag(const char *name)
+{
+    const size_t n = std::strlen(name);
+    if (size_t(end - p) < n + 3 || p[0] != '<' || p[1] != '/' || std::memcmp(p + 2, name, n) != 0)
+        return false;
+    p += n + 2;
+    while (p < end && isSpace(*p))
+        ++p;
+    if (p >= end || *p != '>')
+        return false;
+    ++p;
+    return true;
+}
+
+bool FastCodeDbReader::attribute(Attribute *a)
+{
+    a->name = p;
+    while (p < end && isLetter(*p))
+        ++p;
+    a->nameLength = int(p - a->name);
+    // A namespace declaration would change what the names mean.
+    if (a->nameLength == 0 || sameName(a->name, a->nameLength, "xmlns"))
+        return false;
+    for (int i = 0; i < attributeCount; ++i) {
+        if (attributes[i].nameLength == a->nameLength
+            && std::memcmp(attributes[i].name, a->name, size_t(a->nameLength)) == 0)
+            return false;
+    }
+    if (end - p < 2 || *p != '=' || (p[1] != '"' && p[1] != '\''))
+        return false;
+    const char quote = p[1];
+    p += 2;
+    a->value = p;
+    a->plain = true;
+    // Every value is checked whole, also those never used: the careful
+    // reader would reject the document for any of them.
+    const unsigned char *q = reinterpret_cast<const unsigned char *>(p);
+    const unsigned char *stop = reinterpret_cast<const unsigned char *>(end);
+    while (q < stop && *q != quote) {
+        const unsigned char c = *q;
+        char32_t u;
+        if (c == '&') {
+            a->plain = false;
+            if (!decodeReference(++q, stop, &u))
+                return false;
+        } else if (c >= 0x80) {
+            a->plain = false;
+            if (!decodeUtf8(q, stop, &u) || doubtful(u))
+                return false;
+        } else if (c < 0x20 || c == 0x7F || c == '<') {
+            // Raw white space other than blanks is normalised by readers;
+            // "<" cannot stand in a value.
+            return false;
+        } else {
+            ++q;
+        }
+    }
+    p = reinterpret_cast<const char *>(q);
+    if (p >= end)
+        return false;
+    a->valueLength = int(p - a->value);
+    ++p;
+    return true;
+}
+
+bool FastCodeDbReader::value(const Attribute *a, QString *out) const
+{
+    if (a->plain) {
+        *out = QString::fromLatin1(a->value, a->valueLength);
+        return true;
+    }
+    QString s(a->valueLength, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(s.data());
+    const unsigned char *q = reinterpret_cast<const unsigned char *>(a->value);
+    const unsigned char *stop = q + a->valueLength;
+    while (q < stop) {
+        char32_t u = *q;
+        if (u == '&') {
+            ++q;
+            if (!decodeReference(q, stop, &u))
+                return false;
+        } else if (u >= 0x80) {
+            if (!decodeUtf8(q, stop, &u) || doubtful(u))
+                return false;
+        } else {
+            ++q;
+        }
+        if (u >= 0x10000) {
+            *o++ = QChar::highSurrogate(u);
+            *o++ = QChar::lowSurrogate(u);
+        } else {
+            *o++ = char16_t(u);
+        }
+    }
+    s.truncate(o - reinterpret_cast<char16_t *>(s.data()));
+    *out = std::move(s);
+    return true;
+}
+
+const FastCodeDbReader::Attribute *FastCodeDbReader::find(const char *name) const
+{
+    for (int i = 0; i < attributeCount; ++i) {
+        if (sameName(attributes[i].name, attributes[i].nameLength, name))
+            return &attributes[i];
+    }
+    return nullptr;
+}
+
+bool FastCodeDbReader::text(const char *name, QString *out) const
+{
+    const Attribute *a = find(name);
+    if (!a) {
+        out->clear();
+        return true;
+    }
+    return value(a, out);
+}
+
+bool FastCodeDbReader::sharedText(const char *name, QString *out)
+{
+    const Attribute *a = find(name);
+    if (!a || !a->plain)
+        return text(name, out);
+    const QByteArrayView key(a->value, a->valueLength);
+    auto it = shared.constFind(key);
+    if (it == shared.cend())
+        it = shared.insert(key, QString::fromLatin1(key));
+    *out = *it;
+    return true;
+}
+
+bool FastCodeDbReader::number(const char *name, int *out) const
+{
+    const Attribute *a = find(name);
+    *out = 0;
+    if (!a)
+        return true;
+    // Plain decimals only; signs, blanks and big numbers go the careful way.
+    const char *s = a->value;
+    int n = a->valueLength;
+    const bool negative = n > 0 && *s == '-';
+    if (negative) {
+        ++s;
+        --n;
+    }
+    if (n < 1 || n > 9)
+        return false;
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    *out = negative ? -v : v;
+    return true;
+}
+
+bool FastCodeDbReader::list(const char *tag, const char *entry, QStringList *out)
+{
+    QStringList items;
+    for (;;) {
+        if (!skipSpace())
+            return false;
+        if (atEndTag())
+            break;
+        bool empty = false;
+        if (!startTag(entry, &empty) || !empty)
+            return false;
+        QString name;
+        if (!sharedText("Name", &name))
+            return false;
+        if (!name.isEmpty())
+            items.append(std::move(name));
+    }
+    if (!endTag(tag))
+        return false;
+    *out = std::move(items);
+    return true;
+}
+
+template <typename Read>
+bool FastCodeDbReader::section(const char *tag, Read read)
+{
+    for (;;) {
+        if (!skipSpace())
+            return false;
+        if (atEndTag())
+            return endTag(tag);
+        if (!read())
+            return false;
+    }
+}
+
+bool FastCodeDbReader::function(PHPFunctionDefinition *f, bool empty)
+{
+    if (!sharedText("Name", &f->name) || !text("Declaration", &f->declaration) || !number("StartPos", &f->startPos)
+        || !number("EndPos", &f->endPos))
+        return false;
+    if (empty)
+        return true;
+    return section("Function", [&] {
+        bool listEmpty = false;
+        if (!anyStartTag(&listEmpty))
+            return false;
+        QStringList *target;
+        const char *entry;
+        const char *tag;
+        if (sameName(tagName, tagNameLength, "Arguments")) {
+            target = &f->arguments;
+            entry = "Argument";
+            tag = "Arguments";
+        } else if (sameName(tagName, tagNameLength, "FunctionCalls")) {
+            target = &f->functionCalls;
+            entry = "FunctionCall";
+            tag = "FunctionCalls";
+        } else if (sameName(tagName, tagNameLength, "LocalVariables")) {
+            target = &f->localVariables;
+            entry = "LocalVariable";
+            tag = "LocalVariables";
+        } else {
+            return false;
+        }
+        if (listEmpty) {
+            target->clear();
+            return true;
+        }
+        return list(tag, entry, target);
+    });
+}
+
+bool FastCodeDbReader::classDefinition(PHPClassDefinition *c, bool empty)
+{
+    if (!text("Name", &c->name) || !text("Declaration", &c->declaration) || !number("StartPos", &c->startPos)
+        || !number("EndPos", &c->endPos))
+        return false;
+    if (empty)
+        return true;
+    return section("Class", [&] {
+        bool childEmpty = false;
+        if (!anyStartTag(&childEmpty))
+            return false;
+        if (sameName(tagName, tagNameLength, "Methods")) {
+            if (childEmpty)
+                return true;
+            return section("Methods", [&] {
+                bool e = false;
+                PHPFunctionDefinition m;
+                if (!startTag("Function", &e) || !function(&m, e))
+                    return false;
+                c->methods.insert(m.name, m);
+                return true;
+            });
+        }
+        QStringList *target;
+        const char *entry;
+        const char *tag;
+        if (sameName(tagName, tagNameLength, "Parents")) {
+            target = &c->parents;
+            entry = "Parent";
+            tag = "Parents";
+        } else if (sameName(tagName, tagNameLength, "Members")) {
+            target = &c->members;
+            entry = "Member";
+            tag = "Members";
+        } else {
+            return false;
+        }
+        if (childEmpty) {
+            target->clear();
+            return true;
+        }
+        return list(tag, entry, target);
+    });
+}
+
+bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
+{
+    QString time;
+    if (!text("Name", &d->name) || !text("Time", &time))
+        return false;
+    d->time = CodeDatabase::timeFromString(time);
+    if (empty)
+        return true;
+    return section("File", [&] {
+        bool childEmpty = false;
+        if (!anyStartTag(&childEmpty))
+            return false;
+        if (sameName(tagName, tagNameLength, "Functions")) {
+            if (childEmpty)
+                return true;
+            return section("Functions", [&] {
+                bool e = false;
+                PHPFunctionDefinition f;
+                if (!startTag("Function", &e) || !function(&f, e))
+                    return false;
+                d->functions.insert(f.name, f);
+                return true;
+            });
+        }
+        if (sameName(tagName, tagNameLength, "Classes")) {
+            if (childEmpty)
+                return true;
+            return section("Classes", [&] {
+                bool e = false;
+                PHPClassDefinition c;
+                if (!startTag("Class", &e) || !classDefinition(&c, e))
+                    return false;
+                d->classes.insert(c.name, c);
+                return true;
+            });
+        }
+        QStringList *target;
+        const char *entry;
+        const char *tag;
+        if (sameName(tagName, tagNameLength, "Includes")) {
+            target = &d->includes;
+            entry = "Include";
+            tag = "Includes";
+        } else if (sameName(tagName, tagNameLength, "FunctionCalls")) {
+            target = &d->functionCalls;
+            entry = "FunctionCall";
+            tag = "FunctionCalls";
+        } else {
+            return false;
+        }
+        if (childEmpty) {
+            target->clear();
+            return true;
+        }
+        return list(tag, entry, target);
+    });
+}
+
+bool FastCodeDbReader::read(QList<PHPFileDescription> *files)
+{
+    files->clear();
+    if (!literal("<!DOCTYPE ZERivuRO>") || !skipSpace())
+        return false;
+    bool empty = false;
+    if (!startTag("Files", &empty))
+        return false;
+    if (empty)
+        return true;
+    const bool whole = section("Files", [&] {
+        bool e = false;
+        PHPFileDescription d;
+        if (!startTag("File", &e) || !file(&d, e))
+            return false;
+        files->append(std::move(d));
+        return true;
+    });
+    if (!whole)
+        return false;
+    // The careful reader stops at the root's end, but bytes after it that
+    // do not decode may make it reject the document: leave those to it.
+    for (; p < end; ++p) {
+        if (static_cast<unsigned char>(*p) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+} // namespace ov

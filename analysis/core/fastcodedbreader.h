@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+
+#include "analysis/core/phprecords.h"
+
+namespace ov {
+
+// Reads code databases in exactly the form CodeDatabase writes, several
+// times faster than QXmlStreamReader. It accepts only documents whose
+// meaning it is sure of (well-formed, our tags, our layout, plain
+// attributes); on anything else it gives up, and the caller reads the
+// document with the careful reader, so that both always agree.
+class FastCodeDbReader
+{
+public:
+    explicit FastCodeDbReader(const QByteArray &xml);
+
+    // Every "File" in document order; false when the document is not one
+    // this reader handles (then `files` holds nothing useful).
+    bool read(QList<PHPFileDescription> *files);
+
+private:
+    struct Attribute {
+        const char *name = nullptr;
+        int nameLength = 0;
+        const char *value = nullptr;
+        int valueLength = 0;
+        bool plain = true;   // ASCII without references: no decoding needed
+    };
+    static constexpr int MaxAttributes = 8;
+
+    bool skipSpace();
+    bool literal(const char *text);
+    // At "<": reads the tag's name and attributes; `empty` tells "/>".
+    bool startTag(const char *name, bool *empty);
+    bool anyStartTag(bool *empty);
+    bool endTag(const char *name);
+    bool atEndTag() const;
+    bool attribute(Attribute *a);
+    bool value(const Attribute *a, QString *out) const;
+    const Attribute *find(const char *name) const;
+    bool text(const char *name, QString *out) const;
+    // Names recur (variables, callees, includes): one shared string each.
+    bool sharedText(const char *name, QString *out);
+    bool number(const char *name, int *out) const;
+
+    bool list(const char *tag, const char *entry, QStringList *out);
+    bool function(PHPFunctionDefinition *f, bool empty);
+    bool classDefinition(PHPClassDefinition *c, bool empty);
+    bool file(PHPFileDescription *d, bool empty);
+    // The children of a section ("Functions", "Methods", "Classes").
+    template <typename Read>
+    bool section(const char *tag, Read read);
+
+    const char *p;
+    const char *end;
+    const char *tagName = nullptr;
+    int tagNameLength = 0;
+    Attribute attributes[MaxAttributes];
+    int attributeCount = 0;
+    QHash<QByteArrayView, QString> shared;
+};
+
+} // namespace ov
