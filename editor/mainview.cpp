@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QTabBar>
 #include <QUrl>
+#include <utility>
 
 #include "analysis/callgraphfunction.h"
 #include "analysis/callgraphviewer.h"
@@ -152,6 +153,8 @@ void MainView::endManyChanges()
         return;
     manyChanges = false;
     updateTabNames();
+    if (std::exchange(currentChangedMeanwhile, false))
+        updateCurrentTab(currentIndex());
     tabBar()->setVisible(tabBarBeforeManyChanges);
     setUpdatesEnabled(updatesBeforeManyChanges);
 }
@@ -257,10 +260,16 @@ bool MainView::closeTab(int idx)
     if (SourceEdit *editor = getSource(idx)) {
         editor->syncBookmarks();
         if (editor->isDirty()) {
+            // The question is asked over the area as it stands, its tab current.
+            const bool batch = manyChanges;
+            if (batch)
+                endManyChanges();
             const auto answer = Dialogs::warning(this, QStringLiteral("Save document"),
                                                  QStringLiteral("Do you want save changes?"),
                                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                                  QMessageBox::NoButton);
+            if (batch)
+                beginManyChanges();
             // A failed save was reported by the editor; its edits stay in the tab.
             if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton
                 || (answer == QMessageBox::Save && !editor->saveDocument())) {
@@ -295,11 +304,14 @@ void MainView::saveAll()
 
 bool MainView::closeAll()
 {
-    for (int i = count() - 1; i >= 0; --i) {
-        if (!closeTab(i))
-            return false;
-    }
-    return true;
+    // Each close would lay out and colour the next tab in turn: the area
+    // settles once, at the end.
+    beginManyChanges();
+    bool closed = true;
+    for (int i = count() - 1; i >= 0 && closed; --i)
+        closed = closeTab(i);
+    endManyChanges();
+    return closed;
 }
 
 void MainView::updateTabNames()
@@ -371,12 +383,18 @@ bool MainView::renameSource(QString oldFileName, QString newFileName)
 
 void MainView::updateCurrentTab(int index)
 {
-    if (mainWindow) {
-        mainWindow->setStatusLineNumberVisible(false);
-        mainWindow->setStatusCharNumberVisible(false);
-        mainWindow->setStatusOverwriteModeVisible(false);
+    if (manyChanges) {
+        currentChangedMeanwhile = true; // only the tab current at the end counts
+        return;
     }
     SourceEdit *editor = getSource(index);
+    // Shown or hidden once: hiding and showing them again would lay out the
+    // main window, which asks every open page for its size.
+    if (mainWindow) {
+        mainWindow->setStatusLineNumberVisible(editor);
+        mainWindow->setStatusCharNumberVisible(editor);
+        mainWindow->setStatusOverwriteModeVisible(editor);
+    }
     if (!editor)
         return;
     highlighter->setDocument(editor->document());
@@ -391,9 +409,6 @@ void MainView::updateCurrentTab(int index)
     const QTextCursor cursor = editor->textCursor();
     mainWindow->setStatusLineNumber(cursor.blockNumber() + 1);
     mainWindow->setStatusCharNumber(cursor.positionInBlock());
-    mainWindow->setStatusLineNumberVisible(true);
-    mainWindow->setStatusCharNumberVisible(true);
-    mainWindow->setStatusOverwriteModeVisible(true);
     mainWindow->setStatusOverwriteMode(editor->overwriteMode());
 }
 
