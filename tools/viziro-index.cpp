@@ -1,7 +1,8 @@
 // viziro-index PROJECT.vuzar
 // Brings a project's code database up to date without opening the editor:
 // loads the project file and its database, runs one analysis run as the
-// editor does and writes the database (never the project file).
+// editor does and saves the database as saving the project does (never
+// the project file).
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -74,7 +75,7 @@ int main(int argc, char **argv)
     applyAnalysisResult(result, &model);
 
     QString error;
-    if (!CodeDatabase::write(database, model.fileDescriptions(), &error))
+    if (!CodeDatabase::save(database, &model, &error))
         return fail(QStringLiteral("cannot write code database %1: %2").arg(database, error));
 
     qsizetype functions = 0;

@@ -425,12 +425,40 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
     return writeFileAtomically(fileName, serialize(files), error);
 }
 
+CodeModel::DatabaseStamp CodeDatabase::stampOf(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    CodeModel::DatabaseStamp stamp;
+    stamp.fileName = info.absoluteFilePath();
+    stamp.modified = info.lastModified();
+    stamp.size = info.exists() ? info.size() : -1;
+    return stamp;
+}
+
+bool CodeDatabase::save(const QString &fileName, CodeModel *model, QString *error)
+{
+    // Rewriting an unchanged cache would only cost a flush to disk.
+    if (model->isStoredIn(stampOf(fileName)))
+        return true;
+    if (!write(fileName, model->fileDescriptions(), error))
+        return false;
+    model->markStoredIn(stampOf(fileName));
+    return true;
+}
+
 int CodeDatabase::read(const QString &fileName, CodeModel *model)
 {
+    // Taken first: a change made while we read makes the stamp stale.
+    const CodeModel::DatabaseStamp stamp = stampOf(fileName);
+    const bool wasEmpty = model->fileDescriptions().isEmpty();
     QByteArray bytes;
     if (!readFileBytes(fileName, &bytes, nullptr))
         return 0;
-    return parse(bytes, model);
+    bool whole = false;
+    const int added = parse(bytes, model, &whole);
+    if (whole && wasEmpty)
+        model->markStoredIn(stamp);
+    return added;
 }
 
 namespace {
@@ -450,12 +478,27 @@ bool store(const PHPFileDescription &d, CodeModel *model)
 
 int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
 {
+    bool whole;
+    return parse(xml, model, &whole);
+}
+
+int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole)
+{
     QList<PHPFileDescription> files;
-    if (!FastCodeDbReader(xml).read(&files))
+    FastCodeDbReader reader(xml);
+    *whole = false;
+    if (!reader.read(&files))
         return parseCarefully(xml, model);
+    *whole = reader.isWhole();
     int added = 0;
-    for (const PHPFileDescription &d : std::as_const(files))
-        added += store(d, model);
+    for (const PHPFileDescription &d : std::as_const(files)) {
+        if (model->hasPHPFileDescription(d.name))
+            *whole = false;
+        if (store(d, model))
+            ++added;
+        else
+            *whole = false;
+    }
     return added;
 }
 

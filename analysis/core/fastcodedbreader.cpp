@@ -361,9 +361,14 @@ bool FastCodeDbReader::list(const char *tag, const char *entry, QStringList *out
             return false;
         if (!name.isEmpty())
             items.append(std::move(name));
+        else
+            whole = false;
     }
     if (!endTag(tag))
         return false;
+    // A second list of the same kind replaces the first.
+    if (!out->isEmpty())
+        whole = false;
     *out = std::move(items);
     return true;
 }
@@ -411,6 +416,8 @@ bool FastCodeDbReader::function(PHPFunctionDefinition *f, bool empty)
             return false;
         }
         if (listEmpty) {
+            if (!target->isEmpty())
+                whole = false;
             target->clear();
             return true;
         }
@@ -437,6 +444,8 @@ bool FastCodeDbReader::classDefinition(PHPClassDefinition *c, bool empty)
                 PHPFunctionDefinition m;
                 if (!startTag("Function", &e) || !function(&m, e))
                     return false;
+                if (c->methods.contains(m.name))
+                    whole = false;
                 c->methods.insert(m.name, m);
                 return true;
             });
@@ -456,6 +465,8 @@ bool FastCodeDbReader::classDefinition(PHPClassDefinition *c, bool empty)
             return false;
         }
         if (childEmpty) {
+            if (!target->isEmpty())
+                whole = false;
             target->clear();
             return true;
         }
@@ -483,6 +494,8 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
                 PHPFunctionDefinition f;
                 if (!startTag("Function", &e) || !function(&f, e))
                     return false;
+                if (d->functions.contains(f.name))
+                    whole = false;
                 d->functions.insert(f.name, f);
                 return true;
             });
@@ -495,6 +508,8 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
                 PHPClassDefinition c;
                 if (!startTag("Class", &e) || !classDefinition(&c, e))
                     return false;
+                if (d->classes.contains(c.name))
+                    whole = false;
                 d->classes.insert(c.name, c);
                 return true;
             });
@@ -514,6 +529,8 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
             return false;
         }
         if (childEmpty) {
+            if (!target->isEmpty())
+                whole = false;
             target->clear();
             return true;
         }

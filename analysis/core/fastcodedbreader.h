@@ -22,6 +22,8 @@ public:
     // Every "File" in document order; false when the document is not one
     // this reader handles (then `files` holds nothing useful).
     bool read(QList<PHPFileDescription> *files);
+    // After a read: nothing of the document was dropped or replaced.
+    bool isWhole() const { return whole; }
 
 private:
     struct Attribute {
@@ -63,6 +65,7 @@ private:
     Attribute attributes[MaxAttributes];
     int attributeCount = 0;
     QHash<QByteArrayView, QString> shared;
+    bool whole = true;
 };
 
 } // namespace ov

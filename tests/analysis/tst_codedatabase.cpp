@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
 #include <ctime>
 #include <sys/resource.h>
 
@@ -113,6 +114,7 @@ private Q_SLOTS:
     void fastReaderAgreesWithCarefulReader();
     void fastReaderAgreesOnDamage();
     void timesMatchQDateTime();
+    void unchangedDatabaseIsNotRewritten();
 };
 
 void TestCodeDatabase::fileName_data()
@@ -498,6 +500,67 @@ void TestCodeDatabase::timesMatchQDateTime()
     else
         qputenv("TZ", savedZone);
     tzset();
+}
+
+void TestCodeDatabase::unchangedDatabaseIsNotRewritten()
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.php"));
+    const QString b = dir.filePath(QStringLiteral("b.php"));
+    QVERIFY(ovtest::writeFile(a, "<?php"));
+    QVERIFY(ovtest::writeFile(b, "<?php"));
+    const QString db = dir.filePath(QStringLiteral("p.cdb"));
+    const QByteArray good = CodeDatabase::serialize({{a, fullDescription(a)}, {b, fullDescription(b)}});
+    const QDateTime old(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
+
+    // Whether saving after reading `bytes` (and doing `meanwhile`) writes the file.
+    auto rewrites = [&](const QByteArray &bytes, const std::function<void(CodeModel &)> &meanwhile) {
+        ovtest::writeFile(db, bytes);
+        QFile file(db);
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(old, QFileDevice::FileModificationTime);
+        file.close();
+        CodeModel model;
+        CodeDatabase::read(db, &model);
+        meanwhile(model);
+        if (!CodeDatabase::save(db, &model))
+            return false;
+        CodeModel back;
+        CodeDatabase::read(db, &back);
+        if (CodeDatabase::serialize(back.fileDescriptions()).size() != CodeDatabase::serialize(model.fileDescriptions()).size())
+            qWarning("the file does not hold the model");
+        return QFileInfo(db).lastModified() != old;
+    };
+    auto nothing = [](CodeModel &) {};
+    QVERIFY(!rewrites(good, nothing));
+    QVERIFY(rewrites(good, [&](CodeModel &m) { m.setPHPFileDescription(a, fullDescription(a)); }));
+    QVERIFY(rewrites(good, [&](CodeModel &) { ovtest::writeFile(db, "<Files/>"); }));
+    QVERIFY(rewrites(QByteArray(good).replace("b.php", "gone.php"), nothing));
+    QVERIFY(rewrites(QByteArray(good).replace("Name=\"$b\"", "Name=\"\""), nothing));
+    QVERIFY(rewrites(QByteArray(good).replace("Name=\"g\"", "Name=\"f\""), nothing));
+    QVERIFY(rewrites(QByteArray(good).replace("<Include Name=\"/x/b.php\"/>", "</Includes><Includes><Include Name=\"/y\"/>"), nothing));
+    QVERIFY(rewrites("<?xml version=\"1.0\"?>\n" + good, nothing));
+    QVERIFY(rewrites(good, [&](CodeModel &m) {
+        CodeModel more;
+        more.setPHPFileDescription(a, fullDescription(a));
+        CodeDatabase::read(db, &more);
+        m = more;
+    }));
+
+    // Written once, the same model is not written again; elsewhere it is.
+    CodeModel model;
+    model.setPHPFileDescription(a, fullDescription(a));
+    QVERIFY(CodeDatabase::save(db, &model));
+    const QDateTime written = QFileInfo(db).lastModified();
+    QTest::qSleep(20);
+    QVERIFY(CodeDatabase::save(db, &model));
+    QCOMPARE(QFileInfo(db).lastModified(), written);
+    const QString other = dir.filePath(QStringLiteral("q.cdb"));
+    QVERIFY(CodeDatabase::save(other, &model));
+    QVERIFY(QFileInfo::exists(other));
+    model.clear();
+    QVERIFY(CodeDatabase::save(db, &model));
+    QCOMPARE(ovtest::readFile(db), CodeDatabase::serialize({}));
 }
 
 QTEST_GUILESS_MAIN(TestCodeDatabase)
