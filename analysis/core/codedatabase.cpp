@@ -485,11 +485,11 @@ int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
 int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole)
 {
     QList<PHPFileDescription> files;
-    FastCodeDbReader reader(xml);
     *whole = false;
-    if (!reader.read(&files))
+    if (!FastCodeDbReader::readDocument(xml, &files, whole)) {
+        *whole = false;
         return parseCarefully(xml, model);
-    *whole = reader.isWhole();
+    }
     int added = 0;
     for (const PHPFileDescription &d : std::as_const(files)) {
         if (model->hasPHPFileDescription(d.name))

@@ -1,6 +1,9 @@
 #include "analysis/core/fastcodedbreader.h"
 
+#include <QThread>
+
 #include <cstring>
+#include <memory>
 
 #include "analysis/core/codedatabase.h"
 
@@ -548,21 +551,66 @@ bool FastCodeDbReader::read(QList<PHPFileDescription> *files)
         return false;
     if (empty)
         return true;
-    const bool whole = section("Files", [&] {
-        bool e = false;
+    return filesSection(files);
+}
+
+bool FastCodeDbReader::filesSection(QList<PHPFileDescription> *files)
+{
+    for (;;) {
+        if (p == stopAt) {
+            stopped = true;
+            return true;
+        }
+        if (!skipSpace())
+            return false;
+        if (atEndTag())
+            break;
+        bool empty = false;
         PHPFileDescription d;
-        if (!startTag("File", &e) || !file(&d, e))
+        if (!startTag("File", &empty) || !file(&d, empty))
             return false;
         files->append(std::move(d));
-        return true;
-    });
-    if (!whole)
+    }
+    if (!endTag("Files"))
         return false;
     // The careful reader stops at the root's end, but bytes after it that
     // do not decode may make it reject the document: leave those to it.
     for (; p < end; ++p) {
         if (static_cast<unsigned char>(*p) >= 0x80)
             return false;
+    }
+    return true;
+}
+
+bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole)
+{
+    FastCodeDbReader head(xml);
+    // A big document is read in two halves side by side, split before a
+    // "File" as we write them; the halves are exactly what one reader
+    // reads when its first half ends there, else the first reads it all.
+    const qsizetype split = xml.size() >= 1024 * 1024 && QThread::idealThreadCount() > 1
+        ? xml.indexOf("\n <File ", xml.size() / 2)
+        : -1;
+    if (split < 0) {
+        const bool ok = head.read(files);
+        *whole = head.whole;
+        return ok;
+    }
+    head.stopAt = xml.constData() + split;
+    FastCodeDbReader tail(xml);
+    tail.p = head.stopAt;
+    QList<PHPFileDescription> tailFiles;
+    bool tailOk = false;
+    const std::unique_ptr<QThread> thread(QThread::create([&] { tailOk = tail.filesSection(&tailFiles); }));
+    thread->start();
+    const bool headOk = head.read(files);
+    thread->wait();
+    if (!headOk || (head.stopped && !tailOk))
+        return false;
+    *whole = head.whole;
+    if (head.stopped) {
+        files->append(std::move(tailFiles));
+        *whole = *whole && tail.whole;
     }
     return true;
 }

@@ -115,6 +115,7 @@ private Q_SLOTS:
     void fastReaderAgreesOnDamage();
     void timesMatchQDateTime();
     void unchangedDatabaseIsNotRewritten();
+    void bigDatabasesReadInHalves();
 };
 
 void TestCodeDatabase::fileName_data()
@@ -561,6 +562,34 @@ void TestCodeDatabase::unchangedDatabaseIsNotRewritten()
     model.clear();
     QVERIFY(CodeDatabase::save(db, &model));
     QCOMPARE(ovtest::readFile(db), CodeDatabase::serialize({}));
+}
+
+void TestCodeDatabase::bigDatabasesReadInHalves()
+{
+    QTemporaryDir dir;
+    FileDescriptions files;
+    for (int i = 0; i < 600; ++i) {
+        const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
+        QVERIFY(ovtest::writeFile(path, "<?php"));
+        files.insert(path, fullDescription(path));
+    }
+    const QByteArray xml = CodeDatabase::serialize(files);
+    QVERIFY(xml.size() > 1024 * 1024);
+    const QByteArray want = readBy(CodeDatabase::parseCarefully, xml);
+    QVERIFY(want.startsWith("600\n"));
+    QCOMPARE(readBy(CodeDatabase::parse, xml), want);
+
+    // Damage before, at and after the place where the halves meet.
+    const qsizetype split = xml.indexOf("\n <File ", xml.size() / 2);
+    for (const qsizetype at : {qsizetype(1000), split - 3, split, split + 2, split + 500, xml.size() - 20}) {
+        for (const char c : {'<', '&', '\xff'}) {
+            QByteArray damaged = xml;
+            damaged[at] = c;
+            QCOMPARE(readBy(CodeDatabase::parse, damaged), readBy(CodeDatabase::parseCarefully, damaged));
+        }
+    }
+    const QByteArray cut = xml.left(split + 100);
+    QCOMPARE(readBy(CodeDatabase::parse, cut), readBy(CodeDatabase::parseCarefully, cut));
 }
 
 QTEST_GUILESS_MAIN(TestCodeDatabase)
