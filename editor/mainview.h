@@ -32,6 +32,8 @@ public:
     QStringList getFunctionNames() const { return functionNames; }
     QGraphicsView *getCallGraphView() const { return callGraphView; }
     CallGraphViewer *getCallGraphViewer() const { return callGraphViewer; }
+    // The one highlighter, attached to the current editor's document.
+    PHPSyntaxHighlighter *syntaxHighlighter() const { return highlighter; }
 
 public Q_SLOTS:
     bool showCallGraph(PHPFunctionDefinition fn);

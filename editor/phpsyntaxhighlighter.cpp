@@ -1,12 +1,27 @@
 #include "editor/phpsyntaxhighlighter.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QGuiApplication>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTimer>
+#include <algorithm>
 
 namespace ov {
 
-PHPSyntaxHighlighter::PHPSyntaxHighlighter(QTextDocument *parent) : QSyntaxHighlighter(parent)
+namespace {
+
+// Lines re-done at once after an edit before the rest is left to later.
+const int EditBudgetBlocks = 1000;
+// One background slice: at least this many lines, then until the time is up.
+const int SliceMinBlocks = 256;
+const qint64 SliceNs = 8 * 1000 * 1000;
+
+} // namespace
+
+PHPSyntaxHighlighter::PHPSyntaxHighlighter(QObject *parent) : QObject(parent)
 {
     // Variables and tags take the application's font as a whole, not the
     // editor's, so they stand out in family and size too.
@@ -25,7 +40,14 @@ PHPSyntaxHighlighter::PHPSyntaxHighlighter(QTextDocument *parent) : QSyntaxHighl
 
     tagFormat.setForeground(Qt::red);
     tagFormat.setFont(boldDefault);
+
+    backgroundTimer = new QTimer(this);
+    backgroundTimer->setSingleShot(true);
+    backgroundTimer->setInterval(0);
+    connect(backgroundTimer, &QTimer::timeout, this, &PHPSyntaxHighlighter::backgroundSlice);
 }
+
+PHPSyntaxHighlighter::~PHPSyntaxHighlighter() = default;
 
 QTextCharFormat PHPSyntaxHighlighter::formatFor(PhpFormat kind) const
 {
@@ -41,12 +63,206 @@ QTextCharFormat PHPSyntaxHighlighter::formatFor(PhpFormat kind) const
     return QTextCharFormat();
 }
 
-void PHPSyntaxHighlighter::highlightBlock(const QString &text)
+void PHPSyntaxHighlighter::setDocument(QTextDocument *document)
 {
-    const int state = PhpHighlightEngine::highlightLine(text, previousBlockState(), &lineFormats);
-    for (const PhpSpan &span : PhpHighlightEngine::spans(lineFormats))
-        setFormat(span.start, span.length, formatFor(span.format));
-    setCurrentBlockState(state);
+    if (doc)
+        disconnect(doc, &QTextDocument::contentsChange, this, &PHPSyntaxHighlighter::contentsChange);
+    backgroundTimer->stop();
+    doc = document;
+    validTo = 0;
+    chainFrom = 0;
+    if (!doc)
+        return;
+    knownBlockCount = doc->blockCount();
+    chainFrom = knownBlockCount;
+    connect(doc, &QTextDocument::contentsChange, this, &PHPSyntaxHighlighter::contentsChange);
+    scheduleBackground();
+}
+
+QTextDocument *PHPSyntaxHighlighter::document() const
+{
+    return doc;
+}
+
+bool PHPSyntaxHighlighter::isComplete() const
+{
+    return !doc || validTo >= doc->blockCount();
+}
+
+void PHPSyntaxHighlighter::rehighlight()
+{
+    if (!doc)
+        return;
+    backgroundTimer->stop();
+    knownBlockCount = doc->blockCount();
+    validTo = 0;
+    chainFrom = knownBlockCount;
+    advance(knownBlockCount - 1, -1, true);
+}
+
+void PHPSyntaxHighlighter::highlightBlocks(const QTextBlock &first, const QTextBlock &last)
+{
+    if (!doc || !first.isValid() || first.document() != doc)
+        return;
+    const int end = last.isValid() ? last.blockNumber() : first.blockNumber();
+    for (QTextBlock b = first; b.isValid() && b.blockNumber() <= end; b = b.next()) {
+        advance(b.blockNumber(), -1, false);
+        // The line above has its right state now; colouring the line again
+        // is cheap, and a long line has no colours.
+        if (b.length() - 1 > LongLineLimit)
+            applyFormats(b, {});
+        else
+            runLine(b, stateBefore(b), true);
+    }
+}
+
+int PHPSyntaxHighlighter::stateBefore(const QTextBlock &block)
+{
+    const QTextBlock previous = block.previous();
+    return previous.isValid() ? previous.userState() : -1;
+}
+
+void PHPSyntaxHighlighter::scheduleBackground()
+{
+    if (doc && validTo < doc->blockCount() && !backgroundTimer->isActive())
+        backgroundTimer->start();
+}
+
+void PHPSyntaxHighlighter::backgroundSlice()
+{
+    if (!doc)
+        return;
+    const int count = doc->blockCount();
+    if (!advance(count - 1, SliceNs, count <= BackgroundFormatBlocks))
+        scheduleBackground();
+}
+
+bool PHPSyntaxHighlighter::advance(int last, qint64 budgetNs, bool format)
+{
+    if (!doc || validTo > last)
+        return true;
+    const int count = doc->blockCount();
+    QElapsedTimer clock;
+    clock.start();
+    QTextBlock block = doc->findBlockByNumber(validTo);
+    int previous = stateBefore(block);
+    int done = 0;
+    while (block.isValid() && validTo <= last) {
+        const int old = block.userState();
+        const int state = runLine(block, previous, format);
+        block.setUserState(state);
+        ++validTo;
+        if (validTo >= chainFrom && state == old) {
+            validTo = count;
+            break;
+        }
+        previous = state;
+        block = block.next();
+        if (budgetNs >= 0 && ++done >= SliceMinBlocks && (done & 63) == 0 && clock.nsecsElapsed() > budgetNs)
+            break;
+    }
+    chainFrom = std::max(chainFrom, validTo);
+    return validTo > last;
+}
+
+int PHPSyntaxHighlighter::runLine(const QTextBlock &block, int previousState, bool format)
+{
+    ++lineRuns;
+    const QString text = block.text();
+    const int state = PhpHighlightEngine::highlightLine(text, previousState, &lineFormats);
+    if (format)
+        applyFormats(block, text.size() > LongLineLimit ? QVector<PhpSpan>() : PhpHighlightEngine::spans(lineFormats));
+    return state;
+}
+
+void PHPSyntaxHighlighter::applyFormats(const QTextBlock &block, const QVector<PhpSpan> &spans)
+{
+    QTextLayout *layout = block.layout();
+    // Text an input method is composing sits inside the line: colours after
+    // it move along, a span running into it stretches over it.
+    const int preeditStart = layout->preeditAreaPosition();
+    const int preeditLength = int(layout->preeditAreaText().size());
+    QList<QTextLayout::FormatRange> ranges;
+    ranges.reserve(spans.size());
+    for (const PhpSpan &span : spans) {
+        QTextLayout::FormatRange r;
+        r.start = span.start;
+        r.length = span.length;
+        r.format = formatFor(span.format);
+        if (preeditLength != 0) {
+            if (r.start >= preeditStart)
+                r.start += preeditLength;
+            else if (r.start + r.length >= preeditStart)
+                r.length += preeditLength;
+        }
+        ranges.append(r);
+    }
+    // Unchanged colours need no new layout: a paint that re-checks the
+    // visible lines costs nothing then.
+    if (layout->formats() == ranges)
+        return;
+    layout->setFormats(ranges);
+    doc->markContentsDirty(block.position(), block.length());
+}
+
+void PHPSyntaxHighlighter::contentsChange(int position, int, int charsAdded)
+{
+    const int count = doc->blockCount();
+    const int added = count - knownBlockCount;
+    knownBlockCount = count;
+    const QTextBlock first = doc->findBlock(position);
+    QTextBlock last = doc->findBlock(position + charsAdded);
+    if (!last.isValid())
+        last = doc->lastBlock();
+    if (!first.isValid()) {
+        validTo = 0;
+        chainFrom = count;
+        scheduleBackground();
+        return;
+    }
+    const int b = first.blockNumber();
+    const int e = std::max(b, last.blockNumber());
+    // Old blocks from b to e - added were replaced by the new ones b..e.
+    // The blocks after them keep their states, each worked out from the one
+    // before; the first of them must be checked against the new line above.
+    const int keptValidTo = validTo > e - added ? validTo + added : e + 1;
+    chainFrom = std::min(count, std::max(chainFrom + added, e + 2));
+    if (validTo < b) {
+        // Lines above the edit are not done yet: the edit waits its turn.
+        chainFrom = std::max(chainFrom, validTo);
+        scheduleBackground();
+        return;
+    }
+    validTo = b;
+    if (e - b >= EditBudgetBlocks) {
+        scheduleBackground();
+        return;
+    }
+
+    QTextBlock block = first;
+    int previous = stateBefore(block);
+    for (int k = b, budget = EditBudgetBlocks; block.isValid() && budget > 0; ++k, --budget) {
+        const int old = block.userState();
+        const int state = runLine(block, previous, true);
+        block.setUserState(state);
+        validTo = k + 1;
+        if (k > e && state == old) {
+            if (validTo >= chainFrom) {
+                validTo = count;
+                break;
+            }
+            if (validTo < keptValidTo) {
+                validTo = keptValidTo;
+                if (validTo >= chainFrom)
+                    validTo = count;
+                break;
+            }
+        }
+        previous = state;
+        block = block.next();
+    }
+    chainFrom = std::max(chainFrom, validTo);
+    scheduleBackground();
 }
 
 } // namespace ov

@@ -271,7 +271,7 @@ void SourceEdit::mouseMoveEvent(QMouseEvent *e)
 
 void SourceEdit::resizeEvent(QResizeEvent *e)
 {
-    QPlainTextEdit::resizeEvent(e);
+    resizeTextArea(e);
     const QRect cr = contentsRect();
     infoPanel->setGeometry(QRect(cr.left(), cr.top(), addInfoPanelWidth(), cr.height()));
     int width = cr.width();

@@ -216,6 +216,19 @@ private:
     qint64 diskSize = -1;
     QDateTime diskModified;
 
+    // ---- display of large documents (sourceedit_display.cpp) ----
+protected:
+    void paintEvent(QPaintEvent *e) override;
+
+private:
+    // Colours the lines about to be painted in `rect` and keeps the layouts
+    // of long lines, which are costly to make again.
+    void prepareBlocks(const QRect &rect);
+    // The base resize handling, without laying out every line again when
+    // only the width changed in a large document.
+    void resizeTextArea(QResizeEvent *e);
+    // ---- end of display ----
+
     // ---- navigation (sourceedit_navigation.cpp) ----
     CompletionWords completionWords;
     QString completionPrefixAtCursor() const;
