@@ -63,6 +63,18 @@ void compareFunctions(const PHPFunctionDefinition &a, const PHPFunctionDefinitio
     QCOMPARE(a.functionCalls, b.functionCalls);
 }
 
+// `count` files that exist, each described in full.
+FileDescriptions describedFiles(const QTemporaryDir &dir, int count)
+{
+    FileDescriptions files;
+    for (int i = 0; i < count; ++i) {
+        const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
+        if (ovtest::writeFile(path, "<?php"))
+            files.insert(path, fullDescription(path));
+    }
+    return files;
+}
+
 // What a reader made of `xml`: the model written out, its names and count.
 QByteArray readBy(int (*parse)(const QByteArray &, CodeModel *), const QByteArray &xml)
 {
@@ -439,12 +451,8 @@ void TestCodeDatabase::fastReaderAgreesWithCarefulReader()
 void TestCodeDatabase::fastReaderAgreesOnDamage()
 {
     QTemporaryDir dir;
-    FileDescriptions files;
-    for (int i = 0; i < 3; ++i) {
-        const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
-        QVERIFY(ovtest::writeFile(path, "<?php"));
-        files.insert(path, fullDescription(path));
-    }
+    FileDescriptions files = describedFiles(dir, 3);
+    QCOMPARE(files.size(), 3);
     const QString odd = dir.filePath(QStringLiteral("odd.php"));
     QVERIFY(ovtest::writeFile(odd, "<?php"));
     files.insert(odd, everyCharacter(odd).value(odd));
@@ -567,12 +575,8 @@ void TestCodeDatabase::unchangedDatabaseIsNotRewritten()
 void TestCodeDatabase::bigDatabasesReadInHalves()
 {
     QTemporaryDir dir;
-    FileDescriptions files;
-    for (int i = 0; i < 600; ++i) {
-        const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
-        QVERIFY(ovtest::writeFile(path, "<?php"));
-        files.insert(path, fullDescription(path));
-    }
+    const FileDescriptions files = describedFiles(dir, 600);
+    QCOMPARE(files.size(), 600);
     const QByteArray xml = CodeDatabase::serialize(files);
     QVERIFY(xml.size() > 1024 * 1024);
     QCOMPARE(xml, referenceSerialize(files));   // written in halves too
