@@ -260,7 +260,7 @@ bool MainView::closeTab(int idx)
     if (SourceEdit *editor = getSource(idx)) {
         editor->syncBookmarks();
         if (editor->isDirty()) {
-            // The question is asked over the area as it stands, its tab current.
+            // The question, and a failed save's warning, show the area as it stands.
             const bool batch = manyChanges;
             if (batch)
                 endManyChanges();
@@ -268,11 +268,12 @@ bool MainView::closeTab(int idx)
                                                  QStringLiteral("Do you want save changes?"),
                                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                                  QMessageBox::NoButton);
+            // A failed save was reported by the editor; its edits stay in the tab.
+            const bool kept = answer == QMessageBox::Cancel || answer == QMessageBox::NoButton
+                              || (answer == QMessageBox::Save && !editor->saveDocument());
             if (batch)
                 beginManyChanges();
-            // A failed save was reported by the editor; its edits stay in the tab.
-            if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton
-                || (answer == QMessageBox::Save && !editor->saveDocument())) {
+            if (kept) {
                 updateTabNames();
                 return false;
             }
