@@ -362,11 +362,7 @@ void DODIvez::fileExit()
 
 bool DODIvez::closeAllTabs()
 {
-    for (int i = view->count() - 1; i >= 0; --i) {
-        if (!view->closeTab(i))
-            return false;
-    }
-    return true;
+    return view->closeAll();
 }
 
 void DODIvez::closeEvent(QCloseEvent *event)

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QTabBar>
 #include <QUrl>
+#include <utility>
 
 #include "analysis/callgraphfunction.h"
 #include "analysis/callgraphviewer.h"
@@ -152,6 +153,8 @@ void MainView::endManyChanges()
         return;
     manyChanges = false;
     updateTabNames();
+    if (std::exchange(currentChangedMeanwhile, false))
+        updateCurrentTab(currentIndex());
     tabBar()->setVisible(tabBarBeforeManyChanges);
     setUpdatesEnabled(updatesBeforeManyChanges);
 }
@@ -257,13 +260,20 @@ bool MainView::closeTab(int idx)
     if (SourceEdit *editor = getSource(idx)) {
         editor->syncBookmarks();
         if (editor->isDirty()) {
+            // The question, and a failed save's warning, show the area as it stands.
+            const bool batch = manyChanges;
+            if (batch)
+                endManyChanges();
             const auto answer = Dialogs::warning(this, QStringLiteral("Save document"),
                                                  QStringLiteral("Do you want save changes?"),
                                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                                  QMessageBox::NoButton);
             // A failed save was reported by the editor; its edits stay in the tab.
-            if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton
-                || (answer == QMessageBox::Save && !editor->saveDocument())) {
+            const bool kept = answer == QMessageBox::Cancel || answer == QMessageBox::NoButton
+                              || (answer == QMessageBox::Save && !editor->saveDocument());
+            if (batch)
+                beginManyChanges();
+            if (kept) {
                 updateTabNames();
                 return false;
             }
@@ -295,11 +305,14 @@ void MainView::saveAll()
 
 bool MainView::closeAll()
 {
-    for (int i = count() - 1; i >= 0; --i) {
-        if (!closeTab(i))
-            return false;
-    }
-    return true;
+    // Each close would lay out and colour the next tab in turn: the area
+    // settles once, at the end.
+    beginManyChanges();
+    bool closed = true;
+    for (int i = count() - 1; i >= 0 && closed; --i)
+        closed = closeTab(i);
+    endManyChanges();
+    return closed;
 }
 
 void MainView::updateTabNames()
@@ -371,12 +384,18 @@ bool MainView::renameSource(QString oldFileName, QString newFileName)
 
 void MainView::updateCurrentTab(int index)
 {
-    if (mainWindow) {
-        mainWindow->setStatusLineNumberVisible(false);
-        mainWindow->setStatusCharNumberVisible(false);
-        mainWindow->setStatusOverwriteModeVisible(false);
+    if (manyChanges) {
+        currentChangedMeanwhile = true; // only the tab current at the end counts
+        return;
     }
     SourceEdit *editor = getSource(index);
+    // Shown or hidden once: hiding and showing them again would lay out the
+    // main window, which asks every open page for its size.
+    if (mainWindow) {
+        mainWindow->setStatusLineNumberVisible(editor);
+        mainWindow->setStatusCharNumberVisible(editor);
+        mainWindow->setStatusOverwriteModeVisible(editor);
+    }
     if (!editor)
         return;
     highlighter->setDocument(editor->document());
@@ -391,9 +410,6 @@ void MainView::updateCurrentTab(int index)
     const QTextCursor cursor = editor->textCursor();
     mainWindow->setStatusLineNumber(cursor.blockNumber() + 1);
     mainWindow->setStatusCharNumber(cursor.positionInBlock());
-    mainWindow->setStatusLineNumberVisible(true);
-    mainWindow->setStatusCharNumberVisible(true);
-    mainWindow->setStatusOverwriteModeVisible(true);
     mainWindow->setStatusOverwriteMode(editor->overwriteMode());
 }
 

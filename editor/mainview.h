@@ -106,6 +106,7 @@ private:
     bool manyChanges = false;
     bool updatesBeforeManyChanges = true;
     bool tabBarBeforeManyChanges = true;
+    bool currentChangedMeanwhile = false;
 };
 
 } // namespace ov

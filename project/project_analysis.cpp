@@ -72,7 +72,7 @@ void Project::saveCodeDB()
 {
     codeDBError.clear();
     if (rootItem)
-        CodeDatabase::write(CodeDatabase::fileNameFor(projectFileName), model.fileDescriptions(), &codeDBError);
+        CodeDatabase::save(CodeDatabase::fileNameFor(projectFileName), &model, &codeDBError);
 }
 
 void Project::loadCodeDB()

@@ -22,6 +22,7 @@ constexpr qsizetype ExcerptLead = 200;
 // One slice of tree growth between two turns of the event loop.
 constexpr qint64 SliceMs = 25;
 constexpr qsizetype RunLength = 1000;
+constexpr qsizetype ExpandedHits = 5000;
 
 } // namespace
 
@@ -65,8 +66,10 @@ QString FindResults::hitText(const FindEntry &entry)
 QTreeWidgetItem *FindResults::fileItem(const QString &fileName)
 {
     // The inherited clear() may have emptied the tree behind our back.
-    if (topLevelItemCount() == 0)
+    if (topLevelItemCount() == 0) {
         fileItems.clear();
+        hitCount = 0;
+    }
     if (QTreeWidgetItem *item = fileItems.value(fileName))
         return item;
     auto *item = new QTreeWidgetItem;
@@ -75,6 +78,11 @@ QTreeWidgetItem *FindResults::fileItem(const QString &fileName)
     item->setIcon(0, fileIcon);
     item->setFont(0, fileFont);
     addTopLevelItem(item);
+    // Open, so that the hits show without a click per file; past a few
+    // thousand hits the groups stay closed, as an open tree of hundreds of
+    // thousands of rows is laid out again with every slice added.
+    if (hitCount < ExpandedHits)
+        item->setExpanded(true);
     fileItems.insert(fileName, item);
     return item;
 }
@@ -98,6 +106,7 @@ void FindResults::addEntry(FindEntry entry)
 {
     QTreeWidgetItem *file = fileItem(entry.fileName);
     file->addChild(makeHitItem(entry));
+    ++hitCount;
     updateFileText(file);
 }
 
@@ -106,6 +115,7 @@ void FindResults::clear()
     dropSearch();
     QTreeWidget::clear();
     fileItems.clear();
+    hitCount = 0;
 }
 
 void FindResults::dropSearch()
@@ -176,6 +186,7 @@ void FindResults::insertQueued()
             items.append(makeHitItem(queue.at(i)));
         QTreeWidgetItem *file = fileItem(fileName);
         file->addChildren(items);
+        hitCount += items.size();
         updateFileText(file);
         queueHead = end;
     }

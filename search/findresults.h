@@ -61,6 +61,7 @@ private:
     QFont fileFont;
     // The last file item of each name, as addEntry looks them up.
     QHash<QString, QTreeWidgetItem *> fileItems;
+    qsizetype hitCount = 0;
 
     QPointer<FileSearch> search;
     quint64 generation = 0;

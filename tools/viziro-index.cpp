@@ -1,12 +1,14 @@
 // viziro-index PROJECT.vuzar
 // Brings a project's code database up to date without opening the editor:
 // loads the project file and its database, runs one analysis run as the
-// editor does and writes the database (never the project file).
+// editor does and saves the database as saving the project does (never
+// the project file).
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/phpanalyser.h"
@@ -74,7 +76,7 @@ int main(int argc, char **argv)
     applyAnalysisResult(result, &model);
 
     QString error;
-    if (!CodeDatabase::write(database, model.fileDescriptions(), &error))
+    if (!CodeDatabase::save(database, &model, &error))
         return fail(QStringLiteral("cannot write code database %1: %2").arg(database, error));
 
     qsizetype functions = 0;
@@ -82,5 +84,8 @@ int main(int argc, char **argv)
         functions += d.functions.size();
     std::printf("files=%lld read=%d functions=%lld ms=%lld\n", qlonglong(fileCount), result.filesRead,
                 qlonglong(functions), qlonglong(timer.elapsed()));
-    return 0;
+    std::fflush(stdout);
+    // Everything is on disk: freeing the model piece by piece would only
+    // delay the exit.
+    std::_Exit(0);
 }

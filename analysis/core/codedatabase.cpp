@@ -1,6 +1,7 @@
 #include "analysis/core/codedatabase.h"
 
 #include <QFileInfo>
+#include <QThread>
 #include <QXmlStreamReader>
 
 #include "analysis/core/fastcodedbreader.h"
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace ov {
 
@@ -406,18 +409,30 @@ QDateTime CodeDatabase::timeFromString(QStringView text)
 
 QByteArray CodeDatabase::serialize(const FileDescriptions &files)
 {
-    // About 7 KB a file for typical PHP: one allocation in most cases.
-    Writer w(qsizetype(files.size()) * 8192 + 64);
-    w.raw("<!DOCTYPE ZERivuRO>");
-    if (files.isEmpty()) {
-        w.raw("\n<Files/>\n");
-        return w.take();
-    }
-    w.raw("\n<Files>");
+    if (files.isEmpty())
+        return QByteArrayLiteral("<!DOCTYPE ZERivuRO>\n<Files/>\n");
+    std::vector<const PHPFileDescription *> all;
+    all.reserve(size_t(files.size()));
     for (const PHPFileDescription &d : files)
-        writeFile(w, d);
-    w.raw("\n</Files>\n");
-    return w.take();
+        all.push_back(&d);
+    // About 7 KB a file for typical PHP: one allocation in most cases.
+    auto writeFiles = [&all](size_t from, size_t to) {
+        Writer w(qsizetype(to - from) * 8192 + 64);
+        for (size_t i = from; i < to; ++i)
+            writeFile(w, *all[i]);
+        return w.take();
+    };
+    // Many files: the second half is written on a thread of its own.
+    const size_t half = all.size() >= 256 && QThread::idealThreadCount() > 1 ? all.size() / 2 : all.size();
+    QByteArray second;
+    const std::unique_ptr<QThread> thread(QThread::create([&] { second = writeFiles(half, all.size()); }));
+    if (half < all.size())
+        thread->start();
+    QByteArray out = "<!DOCTYPE ZERivuRO>\n<Files>" + writeFiles(0, half);
+    thread->wait();
+    out += second;
+    out += "\n</Files>\n";
+    return out;
 }
 
 bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files, QString *error)
@@ -425,12 +440,40 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
     return writeFileAtomically(fileName, serialize(files), error);
 }
 
+CodeModel::DatabaseStamp CodeDatabase::stampOf(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    CodeModel::DatabaseStamp stamp;
+    stamp.fileName = info.absoluteFilePath();
+    stamp.modified = info.lastModified();
+    stamp.size = info.exists() ? info.size() : -1;
+    return stamp;
+}
+
+bool CodeDatabase::save(const QString &fileName, CodeModel *model, QString *error)
+{
+    // Rewriting an unchanged cache would only cost a flush to disk.
+    if (model->isStoredIn(stampOf(fileName)))
+        return true;
+    if (!write(fileName, model->fileDescriptions(), error))
+        return false;
+    model->markStoredIn(stampOf(fileName));
+    return true;
+}
+
 int CodeDatabase::read(const QString &fileName, CodeModel *model)
 {
+    // Taken first: a change made while we read makes the stamp stale.
+    const CodeModel::DatabaseStamp stamp = stampOf(fileName);
+    const bool wasEmpty = model->fileDescriptions().isEmpty();
     QByteArray bytes;
     if (!readFileBytes(fileName, &bytes, nullptr))
         return 0;
-    return parse(bytes, model);
+    bool whole = false;
+    const int added = parse(bytes, model, &whole);
+    if (whole && wasEmpty)
+        model->markStoredIn(stamp);
+    return added;
 }
 
 namespace {
@@ -450,12 +493,27 @@ bool store(const PHPFileDescription &d, CodeModel *model)
 
 int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
 {
+    bool whole;
+    return parse(xml, model, &whole);
+}
+
+int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole)
+{
     QList<PHPFileDescription> files;
-    if (!FastCodeDbReader(xml).read(&files))
+    *whole = false;
+    if (!FastCodeDbReader::readDocument(xml, &files, whole)) {
+        *whole = false;
         return parseCarefully(xml, model);
+    }
     int added = 0;
-    for (const PHPFileDescription &d : std::as_const(files))
-        added += store(d, model);
+    for (const PHPFileDescription &d : std::as_const(files)) {
+        if (model->hasPHPFileDescription(d.name))
+            *whole = false;
+        if (store(d, model))
+            ++added;
+        else
+            *whole = false;
+    }
     return added;
 }
 

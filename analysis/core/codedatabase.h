@@ -19,6 +19,11 @@ public:
     static QByteArray serialize(const FileDescriptions &files);
     // Atomic: a failed write leaves the old database whole.
     static bool write(const QString &fileName, const FileDescriptions &files, QString *error = nullptr);
+    // Writes the model's descriptions unless the file holds exactly them
+    // already: read whole into an empty model or written by us, unchanged on
+    // disk since, with no description changed in the model since.
+    static bool save(const QString &fileName, CodeModel *model, QString *error = nullptr);
+    static CodeModel::DatabaseStamp stampOf(const QString &fileName);
 
     // Adds the stored descriptions of files that still exist to `model`,
     // appending their function names. A database that cannot be read adds
@@ -26,6 +31,9 @@ public:
     // files read whole before that point. Returns the number of files added.
     static int read(const QString &fileName, CodeModel *model);
     static int parse(const QByteArray &xml, CodeModel *model);
+    // `whole`: every entry of the document went into the model unchanged
+    // (none dropped, none replaced by a later one of the same name).
+    static int parse(const QByteArray &xml, CodeModel *model, bool *whole);
     // The same with QXmlStreamReader alone: parse() takes this way for any
     // document that is not in the exact form serialize() gives.
     static int parseCarefully(const QByteArray &xml, CodeModel *model);

@@ -67,6 +67,7 @@ void CodeModel::clear()
     projectNames.clear();
     projectNameSet.clear();
     dirty = false;
+    stored = DatabaseStamp();
 }
 
 } // namespace ov

@@ -49,12 +49,35 @@ public:
     bool isDirty() const { return dirty; }
     void markClean() { dirty = false; }
 
+    // A database file as it stood on disk at one moment.
+    struct DatabaseStamp {
+        QString fileName;
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const DatabaseStamp &o) const
+        {
+            return fileName == o.fileName && size == o.size && modified == o.modified;
+        }
+    };
+    // The descriptions are exactly those of the database file as `stamp`
+    // shows it (read whole from it, or written to it); until they change.
+    void markStoredIn(const DatabaseStamp &stamp)
+    {
+        stored = stamp;
+        dirty = false;
+    }
+    bool isStoredIn(const DatabaseStamp &stamp) const
+    {
+        return !dirty && !stored.fileName.isEmpty() && stamp == stored;
+    }
+
 private:
     FileDescriptions files;
     QSet<QString> builtins;
     QStringList projectNames;
     QSet<QString> projectNameSet;
     bool dirty = false;
+    DatabaseStamp stored;
 };
 
 } // namespace ov

@@ -1,6 +1,9 @@
 #include "analysis/core/fastcodedbreader.h"
 
+#include <QThread>
+
 #include <cstring>
+#include <memory>
 
 #include "analysis/core/codedatabase.h"
 
@@ -361,9 +364,14 @@ bool FastCodeDbReader::list(const char *tag, const char *entry, QStringList *out
             return false;
         if (!name.isEmpty())
             items.append(std::move(name));
+        else
+            whole = false;
     }
     if (!endTag(tag))
         return false;
+    // A second list of the same kind replaces the first.
+    if (!out->isEmpty())
+        whole = false;
     *out = std::move(items);
     return true;
 }
@@ -411,6 +419,8 @@ bool FastCodeDbReader::function(PHPFunctionDefinition *f, bool empty)
             return false;
         }
         if (listEmpty) {
+            if (!target->isEmpty())
+                whole = false;
             target->clear();
             return true;
         }
@@ -437,6 +447,8 @@ bool FastCodeDbReader::classDefinition(PHPClassDefinition *c, bool empty)
                 PHPFunctionDefinition m;
                 if (!startTag("Function", &e) || !function(&m, e))
                     return false;
+                if (c->methods.contains(m.name))
+                    whole = false;
                 c->methods.insert(m.name, m);
                 return true;
             });
@@ -456,6 +468,8 @@ bool FastCodeDbReader::classDefinition(PHPClassDefinition *c, bool empty)
             return false;
         }
         if (childEmpty) {
+            if (!target->isEmpty())
+                whole = false;
             target->clear();
             return true;
         }
@@ -483,6 +497,8 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
                 PHPFunctionDefinition f;
                 if (!startTag("Function", &e) || !function(&f, e))
                     return false;
+                if (d->functions.contains(f.name))
+                    whole = false;
                 d->functions.insert(f.name, f);
                 return true;
             });
@@ -495,6 +511,8 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
                 PHPClassDefinition c;
                 if (!startTag("Class", &e) || !classDefinition(&c, e))
                     return false;
+                if (d->classes.contains(c.name))
+                    whole = false;
                 d->classes.insert(c.name, c);
                 return true;
             });
@@ -514,6 +532,8 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
             return false;
         }
         if (childEmpty) {
+            if (!target->isEmpty())
+                whole = false;
             target->clear();
             return true;
         }
@@ -531,21 +551,66 @@ bool FastCodeDbReader::read(QList<PHPFileDescription> *files)
         return false;
     if (empty)
         return true;
-    const bool whole = section("Files", [&] {
-        bool e = false;
+    return filesSection(files);
+}
+
+bool FastCodeDbReader::filesSection(QList<PHPFileDescription> *files)
+{
+    for (;;) {
+        if (p == stopAt) {
+            stopped = true;
+            return true;
+        }
+        if (!skipSpace())
+            return false;
+        if (atEndTag())
+            break;
+        bool empty = false;
         PHPFileDescription d;
-        if (!startTag("File", &e) || !file(&d, e))
+        if (!startTag("File", &empty) || !file(&d, empty))
             return false;
         files->append(std::move(d));
-        return true;
-    });
-    if (!whole)
+    }
+    if (!endTag("Files"))
         return false;
     // The careful reader stops at the root's end, but bytes after it that
     // do not decode may make it reject the document: leave those to it.
     for (; p < end; ++p) {
         if (static_cast<unsigned char>(*p) >= 0x80)
             return false;
+    }
+    return true;
+}
+
+bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole)
+{
+    FastCodeDbReader head(xml);
+    // A big document is read in two halves side by side, split before a
+    // "File" as we write them; the halves are exactly what one reader
+    // reads when its first half ends there, else the first reads it all.
+    const qsizetype split = xml.size() >= 1024 * 1024 && QThread::idealThreadCount() > 1
+        ? xml.indexOf("\n <File ", xml.size() / 2)
+        : -1;
+    if (split < 0) {
+        const bool ok = head.read(files);
+        *whole = head.whole;
+        return ok;
+    }
+    head.stopAt = xml.constData() + split;
+    FastCodeDbReader tail(xml);
+    tail.p = head.stopAt;
+    QList<PHPFileDescription> tailFiles;
+    bool tailOk = false;
+    const std::unique_ptr<QThread> thread(QThread::create([&] { tailOk = tail.filesSection(&tailFiles); }));
+    thread->start();
+    const bool headOk = head.read(files);
+    thread->wait();
+    if (!headOk || (head.stopped && !tailOk))
+        return false;
+    *whole = head.whole;
+    if (head.stopped) {
+        files->append(std::move(tailFiles));
+        *whole = *whole && tail.whole;
     }
     return true;
 }

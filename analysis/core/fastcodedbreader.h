@@ -22,6 +22,11 @@ public:
     // Every "File" in document order; false when the document is not one
     // this reader handles (then `files` holds nothing useful).
     bool read(QList<PHPFileDescription> *files);
+    // After a read: nothing of the document was dropped or replaced.
+    bool isWhole() const { return whole; }
+
+    // read() and isWhole() in one, on two threads for big documents.
+    static bool readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole);
 
 private:
     struct Attribute {
@@ -52,6 +57,8 @@ private:
     bool function(PHPFunctionDefinition *f, bool empty);
     bool classDefinition(PHPClassDefinition *c, bool empty);
     bool file(PHPFileDescription *d, bool empty);
+    // The "File" elements up to "</Files>", or up to `stopAt`.
+    bool filesSection(QList<PHPFileDescription> *files);
     // The children of a section ("Functions", "Methods", "Classes").
     template <typename Read>
     bool section(const char *tag, Read read);
@@ -63,6 +70,9 @@ private:
     Attribute attributes[MaxAttributes];
     int attributeCount = 0;
     QHash<QByteArrayView, QString> shared;
+    bool whole = true;
+    const char *stopAt = nullptr;
+    bool stopped = false;
 };
 
 } // namespace ov

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
 #include <ctime>
 #include <sys/resource.h>
 
@@ -62,6 +63,18 @@ void compareFunctions(const PHPFunctionDefinition &a, const PHPFunctionDefinitio
     QCOMPARE(a.functionCalls, b.functionCalls);
 }
 
+// `count` files that exist, each described in full.
+FileDescriptions describedFiles(const QTemporaryDir &dir, int count)
+{
+    FileDescriptions files;
+    for (int i = 0; i < count; ++i) {
+        const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
+        if (ovtest::writeFile(path, "<?php"))
+            files.insert(path, fullDescription(path));
+    }
+    return files;
+}
+
 // What a reader made of `xml`: the model written out, its names and count.
 QByteArray readBy(int (*parse)(const QByteArray &, CodeModel *), const QByteArray &xml)
 {
@@ -113,6 +126,8 @@ private Q_SLOTS:
     void fastReaderAgreesWithCarefulReader();
     void fastReaderAgreesOnDamage();
     void timesMatchQDateTime();
+    void unchangedDatabaseIsNotRewritten();
+    void bigDatabasesReadInHalves();
 };
 
 void TestCodeDatabase::fileName_data()
@@ -436,12 +451,8 @@ void TestCodeDatabase::fastReaderAgreesWithCarefulReader()
 void TestCodeDatabase::fastReaderAgreesOnDamage()
 {
     QTemporaryDir dir;
-    FileDescriptions files;
-    for (int i = 0; i < 3; ++i) {
-        const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
-        QVERIFY(ovtest::writeFile(path, "<?php"));
-        files.insert(path, fullDescription(path));
-    }
+    FileDescriptions files = describedFiles(dir, 3);
+    QCOMPARE(files.size(), 3);
     const QString odd = dir.filePath(QStringLiteral("odd.php"));
     QVERIFY(ovtest::writeFile(odd, "<?php"));
     files.insert(odd, everyCharacter(odd).value(odd));
@@ -498,6 +509,92 @@ void TestCodeDatabase::timesMatchQDateTime()
     else
         qputenv("TZ", savedZone);
     tzset();
+}
+
+void TestCodeDatabase::unchangedDatabaseIsNotRewritten()
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.php"));
+    const QString b = dir.filePath(QStringLiteral("b.php"));
+    QVERIFY(ovtest::writeFile(a, "<?php"));
+    QVERIFY(ovtest::writeFile(b, "<?php"));
+    const QString db = dir.filePath(QStringLiteral("p.cdb"));
+    const QByteArray good = CodeDatabase::serialize({{a, fullDescription(a)}, {b, fullDescription(b)}});
+    const QDateTime old(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
+
+    // Whether saving after reading `bytes` (and doing `meanwhile`) writes the file.
+    auto rewrites = [&](const QByteArray &bytes, const std::function<void(CodeModel &)> &meanwhile) {
+        ovtest::writeFile(db, bytes);
+        QFile file(db);
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(old, QFileDevice::FileModificationTime);
+        file.close();
+        CodeModel model;
+        CodeDatabase::read(db, &model);
+        meanwhile(model);
+        if (!CodeDatabase::save(db, &model))
+            return false;
+        CodeModel back;
+        CodeDatabase::read(db, &back);
+        if (CodeDatabase::serialize(back.fileDescriptions()).size() != CodeDatabase::serialize(model.fileDescriptions()).size())
+            qWarning("the file does not hold the model");
+        return QFileInfo(db).lastModified() != old;
+    };
+    auto nothing = [](CodeModel &) {};
+    QVERIFY(!rewrites(good, nothing));
+    QVERIFY(rewrites(good, [&](CodeModel &m) { m.setPHPFileDescription(a, fullDescription(a)); }));
+    QVERIFY(rewrites(good, [&](CodeModel &) { ovtest::writeFile(db, "<Files/>"); }));
+    QVERIFY(rewrites(QByteArray(good).replace("b.php", "gone.php"), nothing));
+    QVERIFY(rewrites(QByteArray(good).replace("Name=\"$b\"", "Name=\"\""), nothing));
+    QVERIFY(rewrites(QByteArray(good).replace("Name=\"g\"", "Name=\"f\""), nothing));
+    QVERIFY(rewrites(QByteArray(good).replace("<Include Name=\"/x/b.php\"/>", "</Includes><Includes><Include Name=\"/y\"/>"), nothing));
+    QVERIFY(rewrites("<?xml version=\"1.0\"?>\n" + good, nothing));
+    QVERIFY(rewrites(good, [&](CodeModel &m) {
+        CodeModel more;
+        more.setPHPFileDescription(a, fullDescription(a));
+        CodeDatabase::read(db, &more);
+        m = more;
+    }));
+
+    // Written once, the same model is not written again; elsewhere it is.
+    CodeModel model;
+    model.setPHPFileDescription(a, fullDescription(a));
+    QVERIFY(CodeDatabase::save(db, &model));
+    const QDateTime written = QFileInfo(db).lastModified();
+    QTest::qSleep(20);
+    QVERIFY(CodeDatabase::save(db, &model));
+    QCOMPARE(QFileInfo(db).lastModified(), written);
+    const QString other = dir.filePath(QStringLiteral("q.cdb"));
+    QVERIFY(CodeDatabase::save(other, &model));
+    QVERIFY(QFileInfo::exists(other));
+    model.clear();
+    QVERIFY(CodeDatabase::save(db, &model));
+    QCOMPARE(ovtest::readFile(db), CodeDatabase::serialize({}));
+}
+
+void TestCodeDatabase::bigDatabasesReadInHalves()
+{
+    QTemporaryDir dir;
+    const FileDescriptions files = describedFiles(dir, 600);
+    QCOMPARE(files.size(), 600);
+    const QByteArray xml = CodeDatabase::serialize(files);
+    QVERIFY(xml.size() > 1024 * 1024);
+    QCOMPARE(xml, referenceSerialize(files));   // written in halves too
+    const QByteArray want = readBy(CodeDatabase::parseCarefully, xml);
+    QVERIFY(want.startsWith("600\n"));
+    QCOMPARE(readBy(CodeDatabase::parse, xml), want);
+
+    // Damage before, at and after the place where the halves meet.
+    const qsizetype split = xml.indexOf("\n <File ", xml.size() / 2);
+    for (const qsizetype at : {qsizetype(1000), split - 3, split, split + 2, split + 500, xml.size() - 20}) {
+        for (const char c : {'<', '&', '\xff'}) {
+            QByteArray damaged = xml;
+            damaged[at] = c;
+            QCOMPARE(readBy(CodeDatabase::parse, damaged), readBy(CodeDatabase::parseCarefully, damaged));
+        }
+    }
+    const QByteArray cut = xml.left(split + 100);
+    QCOMPARE(readBy(CodeDatabase::parse, cut), readBy(CodeDatabase::parseCarefully, cut));
 }
 
 QTEST_GUILESS_MAIN(TestCodeDatabase)

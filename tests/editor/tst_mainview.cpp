@@ -169,6 +169,16 @@ private Q_SLOTS:
         QVERIFY(!view()->closeAll());
         QCOMPARE(tabTexts(), QStringList({"1.php*", "2.php*"}));
         QCOMPARE(askedAbout().size(), 2);
+        // The area is itself again: tab bar, current tab, its indicators.
+        QVERIFY(view()->tabBar()->isVisible());
+        QCOMPARE(view()->currentIndex(), 1);
+        QVERIFY(visible("lineLabel"));
+
+        Dialogs::queueAnswer(int(QMessageBox::Discard));
+        Dialogs::queueAnswer(int(QMessageBox::Discard));
+        QVERIFY(view()->closeAll());
+        QCOMPARE(view()->count(), 0);
+        QVERIFY(!visible("lineLabel"));
     }
 
     void closeAllButThis()

@@ -96,6 +96,8 @@ private Q_SLOTS:
         QCOMPARE(a->child(1)->data(0, FindResults::EntryRole).value<FindEntry>(),
                  entry("C:/web/a.php", 13, "echo $y;", 5, 7));
         QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("/b.php (entries 1)"));
+        // Open, so that the hits show without a click.
+        QVERIFY(a->isExpanded() && tree->topLevelItem(1)->isExpanded());
 
         // After the inherited clear() too, a file gets one fresh item.
         tree->QTreeWidget::clear();
@@ -158,6 +160,9 @@ private Q_SLOTS:
         QCOMPARE(tree->topLevelItemCount(), 3);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(tree->topLevelItem(i)->childCount(), 30000);
+        // Only the first groups open: the later ones would make every slice slow.
+        QVERIFY(tree->topLevelItem(0)->isExpanded());
+        QVERIFY(!tree->topLevelItem(2)->isExpanded());
         QCOMPARE(tree->topLevelItem(2)->child(29999)->text(0), QStringLiteral("many2.php (10000): hit hit hit"));
 
         tree->fill(new FileSearch(sources, TextMatcher("hit", false, false)));
