@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPoint>
 #include <QString>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -222,8 +223,11 @@ protected:
 
 private:
     // Colours the lines about to be painted in `rect` and keeps the layouts
-    // of long lines, which are costly to make again.
-    void prepareBlocks(const QRect &rect);
+    // of long lines, which are costly to make again. Returns the long lines
+    // among them with where they are drawn.
+    QList<QPair<QTextBlock, QPointF>> prepareBlocks(const QRect &rect);
+    // Draws the part of a long line that lies in `clip`.
+    void paintLongLine(const QTextBlock &block, const QPointF &at, const QRect &clip);
     // The base resize handling, without laying out every line again when
     // only the width changed in a large document.
     void resizeTextArea(QResizeEvent *e);
