@@ -156,14 +156,18 @@ void PhpAnalyser::prefetch(const QStringList &files, int threads)
     std::vector<Slot> work(size_t(files.size()));
     for (qsizetype i = 0; i < files.size(); ++i)
         work[size_t(i)].file = files.at(i);
+    // Times are taken here, on one thread: local times go through the C
+    // library's zone state, which is not safe to use from several threads.
+    for (Slot &slot : work) {
+        if (stopped())
+            return;
+        slot.state = stateOf(slot.file);
+    }
     // Our own pool: the run waits for exactly its own work.
     QThreadPool pool;
     pool.setMaxThreadCount(threads - 1);
     QtConcurrent::blockingMap(&pool, work, [this](Slot &slot) {
-        if (stopped())
-            return;
-        slot.state = stateOf(slot.file);
-        if (slot.state.exists && !isCurrent(slot.file, slot.state))
+        if (!stopped() && slot.state.exists && !isCurrent(slot.file, slot.state))
             slot.scanned = scanFile(slot.file, slot.state, &slot.scan);
     });
     for (Slot &slot : work) {
