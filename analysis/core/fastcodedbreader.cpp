@@ -390,6 +390,39 @@ bool FastCodeDbReader::section(const char *tag, Read read)
     }
 }
 
+bool FastCodeDbReader::knownList(std::initializer_list<ListSlot> choices, bool empty)
+{
+    for (const ListSlot &slot : choices) {
+        if (!sameName(tagName, tagNameLength, slot.tag))
+            continue;
+        if (!empty)
+            return list(slot.tag, slot.entry, slot.target);
+        if (!slot.target->isEmpty())
+            whole = false;
+        slot.target->clear();
+        return true;
+    }
+    return false;
+}
+
+template <typename T, typename ReadOne>
+bool FastCodeDbReader::table(const char *tag, const char *entry, QHash<QString, T> *target, bool empty,
+                             ReadOne readOne)
+{
+    if (empty)
+        return true;
+    return section(tag, [&] {
+        bool e = false;
+        T item;
+        if (!startTag(entry, &e) || !readOne(&item, e))
+            return false;
+        if (target->contains(item.name))
+            whole = false;
+        target->insert(item.name, item);
+        return true;
+    });
+}
+
 bool FastCodeDbReader::function(PHPFunctionDefinition *f, bool empty)
 {
     if (!sharedText("Name", &f->name) || !text("Declaration", &f->declaration) || !number("StartPos", &f->startPos)
@@ -399,33 +432,11 @@ bool FastCodeDbReader::function(PHPFunctionDefinition *f, bool empty)
         return true;
     return section("Function", [&] {
         bool listEmpty = false;
-        if (!anyStartTag(&listEmpty))
-            return false;
-        QStringList *target;
-        const char *entry;
-        const char *tag;
-        if (sameName(tagName, tagNameLength, "Arguments")) {
-            target = &f->arguments;
-            entry = "Argument";
-            tag = "Arguments";
-        } else if (sameName(tagName, tagNameLength, "FunctionCalls")) {
-            target = &f->functionCalls;
-            entry = "FunctionCall";
-            tag = "FunctionCalls";
-        } else if (sameName(tagName, tagNameLength, "LocalVariables")) {
-            target = &f->localVariables;
-            entry = "LocalVariable";
-            tag = "LocalVariables";
-        } else {
-            return false;
-        }
-        if (listEmpty) {
-            if (!target->isEmpty())
-                whole = false;
-            target->clear();
-            return true;
-        }
-        return list(tag, entry, target);
+        return anyStartTag(&listEmpty)
+               && knownList({{"Arguments", "Argument", &f->arguments},
+                             {"FunctionCalls", "FunctionCall", &f->functionCalls},
+                             {"LocalVariables", "LocalVariable", &f->localVariables}},
+                            listEmpty);
     });
 }
 
@@ -440,41 +451,10 @@ bool FastCodeDbReader::classDefinition(PHPClassDefinition *c, bool empty)
         bool childEmpty = false;
         if (!anyStartTag(&childEmpty))
             return false;
-        if (sameName(tagName, tagNameLength, "Methods")) {
-            if (childEmpty)
-                return true;
-            return section("Methods", [&] {
-                bool e = false;
-                PHPFunctionDefinition m;
-                if (!startTag("Function", &e) || !function(&m, e))
-                    return false;
-                if (c->methods.contains(m.name))
-                    whole = false;
-                c->methods.insert(m.name, m);
-                return true;
-            });
-        }
-        QStringList *target;
-        const char *entry;
-        const char *tag;
-        if (sameName(tagName, tagNameLength, "Parents")) {
-            target = &c->parents;
-            entry = "Parent";
-            tag = "Parents";
-        } else if (sameName(tagName, tagNameLength, "Members")) {
-            target = &c->members;
-            entry = "Member";
-            tag = "Members";
-        } else {
-            return false;
-        }
-        if (childEmpty) {
-            if (!target->isEmpty())
-                whole = false;
-            target->clear();
-            return true;
-        }
-        return list(tag, entry, target);
+        if (sameName(tagName, tagNameLength, "Methods"))
+            return table("Methods", "Function", &c->methods, childEmpty,
+                         [this](PHPFunctionDefinition *m, bool e) { return function(m, e); });
+        return knownList({{"Parents", "Parent", &c->parents}, {"Members", "Member", &c->members}}, childEmpty);
     });
 }
 
@@ -490,55 +470,14 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
         bool childEmpty = false;
         if (!anyStartTag(&childEmpty))
             return false;
-        if (sameName(tagName, tagNameLength, "Functions")) {
-            if (childEmpty)
-                return true;
-            return section("Functions", [&] {
-                bool e = false;
-                PHPFunctionDefinition f;
-                if (!startTag("Function", &e) || !function(&f, e))
-                    return false;
-                if (d->functions.contains(f.name))
-                    whole = false;
-                d->functions.insert(f.name, f);
-                return true;
-            });
-        }
-        if (sameName(tagName, tagNameLength, "Classes")) {
-            if (childEmpty)
-                return true;
-            return section("Classes", [&] {
-                bool e = false;
-                PHPClassDefinition c;
-                if (!startTag("Class", &e) || !classDefinition(&c, e))
-                    return false;
-                if (d->classes.contains(c.name))
-                    whole = false;
-                d->classes.insert(c.name, c);
-                return true;
-            });
-        }
-        QStringList *target;
-        const char *entry;
-        const char *tag;
-        if (sameName(tagName, tagNameLength, "Includes")) {
-            target = &d->includes;
-            entry = "Include";
-            tag = "Includes";
-        } else if (sameName(tagName, tagNameLength, "FunctionCalls")) {
-            target = &d->functionCalls;
-            entry = "FunctionCall";
-            tag = "FunctionCalls";
-        } else {
-            return false;
-        }
-        if (childEmpty) {
-            if (!target->isEmpty())
-                whole = false;
-            target->clear();
-            return true;
-        }
-        return list(tag, entry, target);
+        if (sameName(tagName, tagNameLength, "Functions"))
+            return table("Functions", "Function", &d->functions, childEmpty,
+                         [this](PHPFunctionDefinition *f, bool e) { return function(f, e); });
+        if (sameName(tagName, tagNameLength, "Classes"))
+            return table("Classes", "Class", &d->classes, childEmpty,
+                         [this](PHPClassDefinition *c, bool e) { return classDefinition(c, e); });
+        return knownList({{"Includes", "Include", &d->includes}, {"FunctionCalls", "FunctionCall", &d->functionCalls}},
+                         childEmpty);
     });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -54,6 +56,16 @@ private:
     bool number(const char *name, int *out) const;
 
     bool list(const char *tag, const char *entry, QStringList *out);
+    struct ListSlot {
+        const char *tag;
+        const char *entry;
+        QStringList *target;
+    };
+    // The list element just started, when it is one of `choices`.
+    bool knownList(std::initializer_list<ListSlot> choices, bool empty);
+    // The keyed section just started ("Functions", "Methods", "Classes").
+    template <typename T, typename ReadOne>
+    bool table(const char *tag, const char *entry, QHash<QString, T> *target, bool empty, ReadOne readOne);
     bool function(PHPFunctionDefinition *f, bool empty);
     bool classDefinition(PHPClassDefinition *c, bool empty);
     bool file(PHPFileDescription *d, bool empty);
