@@ -153,12 +153,21 @@ bool asciiEditorText(const QByteArray &bytes, QString *text)
 #ifdef __SSE2__
     const __m128i tab = _mm_set1_epi8('\t');
     const __m128i cr = _mm_set1_epi8('\r');
-    __m128i any = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-        any = _mm_or_si128(any, v);
-        tabs += qPopulationCount(uint(_mm_movemask_epi8(_mm_cmpeq_epi8(v, tab))));
-        crs += qPopulationCount(uint(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr))));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i any = zero;
+    while (i + 16 <= n) {
+        // Per-lane counts in bytes, summed up before any can pass 255.
+        __m128i tabCounts = zero, crCounts = zero;
+        for (int block = 0; block < 255 && i + 16 <= n; ++block, i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+            any = _mm_or_si128(any, v);
+            tabCounts = _mm_sub_epi8(tabCounts, _mm_cmpeq_epi8(v, tab));
+            crCounts = _mm_sub_epi8(crCounts, _mm_cmpeq_epi8(v, cr));
+        }
+        const __m128i tabSums = _mm_sad_epu8(tabCounts, zero);
+        const __m128i crSums = _mm_sad_epu8(crCounts, zero);
+        tabs += _mm_cvtsi128_si32(tabSums) + _mm_extract_epi16(tabSums, 4);
+        crs += _mm_cvtsi128_si32(crSums) + _mm_extract_epi16(crSums, 4);
     }
     if (_mm_movemask_epi8(any))
         return false;
@@ -182,7 +191,6 @@ bool asciiEditorText(const QByteArray &bytes, QString *text)
 #ifdef __SSE2__
     // Each block is widened whole; the output then moves on to the first
     // tab or carriage return in it, which is dealt with on its own.
-    const __m128i zero = _mm_setzero_si128();
     while (i + 16 <= n) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(v, zero));

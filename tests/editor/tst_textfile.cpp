@@ -95,6 +95,9 @@ private Q_SLOTS:
                 QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
             }
         }
+        // Counts kept per byte lane must not wrap on long files.
+        const QByteArray tabby = QByteArray("\t\r\t\tab\r").repeated(3000);
+        QCOMPARE(editorText(tabby), expandTabs(decodeText(tabby).text));
     }
 
     void atomicWriteKeepsPermissionsAndLinks()
