@@ -125,11 +125,73 @@ bool decodeReference(const unsigned char *&p, const unsigned char *end, char32_t
 
 } // namespace
 
-FastCodeDbReader::FastCodeDbReader(const QByteArray &xml)
-    : p(xml.constData()), end(xml.constData() + xml.size())
+namespace {
+
+size_t hashBytes(const char *bytes, int length)
 {
-    // Roughly the distinct names of a database as we write them.
-    shared.reserve(qsizetype(std::min<qsizetype>(xml.size() / 256, 1 << 20)));
+    quint64 h = quint64(length) * 0x9E3779B97F4A7C15ull;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        quint64 chunk;
+        std::memcpy(&chunk, bytes + i, 8);
+        h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 29;
+    }
+    quint64 tail = 0;
+    std::memcpy(&tail, bytes + i, size_t(length - i));
+    h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+    return size_t(h ^ (h >> 32));
+}
+
+} // namespace
+
+FastCodeDbReader::NameTable::NameTable(qsizetype expected)
+{
+    size_t capacity = 64;
+    while (capacity < size_t(expected) * 2)
+        capacity *= 2;
+    entries.resize(capacity);
+}
+
+const QString &FastCodeDbReader::NameTable::intern(const char *bytes, int length)
+{
+    if (2 * (used + 1) > entries.size())
+        grow();
+    const size_t mask = entries.size() - 1;
+    for (size_t i = hashBytes(bytes, length) & mask;; i = (i + 1) & mask) {
+        Slot &slot = entries[i];
+        if (slot.length < 0) {
+            slot.bytes = bytes;
+            slot.length = length;
+            slot.name = QString::fromLatin1(bytes, length);
+            ++used;
+            return slot.name;
+        }
+        if (slot.length == length && std::memcmp(slot.bytes, bytes, size_t(length)) == 0)
+            return slot.name;
+    }
+}
+
+void FastCodeDbReader::NameTable::grow()
+{
+    std::vector<Slot> old(entries.size() * 2);
+    old.swap(entries);
+    const size_t mask = entries.size() - 1;
+    for (Slot &slot : old) {
+        if (slot.length < 0)
+            continue;
+        size_t i = hashBytes(slot.bytes, slot.length) & mask;
+        while (entries[i].length >= 0)
+            i = (i + 1) & mask;
+        entries[i] = std::move(slot);
+    }
+}
+
+FastCodeDbReader::FastCodeDbReader(const QByteArray &xml)
+    : p(xml.constData()), end(xml.constData() + xml.size()),
+      // Roughly the distinct names of a database as we write them.
+      shared(std::min<qsizetype>(xml.size() / 256, 1 << 20))
+{
 }
 
 bool FastCodeDbReader::skipSpace()
@@ -318,11 +380,7 @@ bool FastCodeDbReader::sharedText(const char *name, QString *out)
     const Attribute *a = find(name);
     if (!a || !a->plain)
         return text(name, out);
-    const QByteArrayView key(a->value, a->valueLength);
-    auto it = shared.constFind(key);
-    if (it == shared.cend())
-        it = shared.insert(key, QString::fromLatin1(key));
-    *out = *it;
+    *out = shared.intern(a->value, a->valueLength);
     return true;
 }
 

@@ -85,7 +85,25 @@ private:
     int tagNameLength = 0;
     Attribute attributes[MaxAttributes];
     int attributeCount = 0;
-    QHash<QByteArrayView, QString> shared;
+    // The shared names by their bytes: open addressing on a cheap hash,
+    // as this lookup runs for nearly every element of a database.
+    class NameTable
+    {
+    public:
+        explicit NameTable(qsizetype expected);
+        const QString &intern(const char *bytes, int length);
+
+    private:
+        struct Slot {
+            const char *bytes = nullptr;
+            int length = -1;   // -1: empty
+            QString name;
+        };
+        void grow();
+        std::vector<Slot> entries;
+        size_t used = 0;
+    };
+    NameTable shared;
     std::vector<QString> scratch;   // a list's entries before the list is made
     std::vector<bool> *present = nullptr;
     bool whole = true;
