@@ -208,6 +208,20 @@ void PhpAnalyser::analyseProject(const QStringList &files, int threads)
         prefetch(files, threads);
     for (const QString &file : files)
         collectFunctionNames(file);
+    if (threads > 1 && !scans.isEmpty() && !stopped()) {
+        // The names are complete: the changed files' functions are sorted
+        // out side by side, the rest of the pass stays in order.
+        std::vector<Scan *> pending;
+        pending.reserve(size_t(scans.size()));
+        for (auto it = scans.begin(); it != scans.end(); ++it)
+            pending.push_back(&it.value());
+        QThreadPool pool;
+        pool.setMaxThreadCount(threads - 1);
+        QtConcurrent::blockingMap(&pool, pending, [this](Scan *scan) {
+            if (!stopped())
+                tabulate(scan);
+        });
+    }
     for (const QString &file : files)
         analysePHPFile(file);
     caching = false;
@@ -273,6 +287,15 @@ QStringList PhpAnalyser::knownCalls(const QStringList &calls) const
     return known;
 }
 
+void PhpAnalyser::tabulate(Scan *scan) const
+{
+    for (PHPFunctionDefinition &def : scan->functions) {
+        def.functionCalls = knownCalls(def.functionCalls);
+        scan->table.insert(def.name, def);
+    }
+    scan->tabulated = true;
+}
+
 void PhpAnalyser::analysePHPFile(const QString &fileName)
 {
     struct Frame {
@@ -324,10 +347,9 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
         }
         Frame &frame = stack[top];
         if (!frame.current) {
-            for (PHPFunctionDefinition &def : frame.scan.functions) {
-                def.functionCalls = knownCalls(def.functionCalls);
-                frame.desc.functions.insert(def.name, def);
-            }
+            if (!frame.scan.tabulated)
+                tabulate(&frame.scan);
+            frame.desc.functions = std::move(frame.scan.table);
             descriptions->insert(frame.desc.name, frame.desc);
             stored.insert(frame.desc.name);
         }

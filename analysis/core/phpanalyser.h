@@ -96,7 +96,12 @@ private:
         QStringList includes;                  // resolved, in text order
         QStringList names;                     // every definition's name
         QList<PHPFunctionDefinition> functions;  // calls not yet filtered
+        // The functions by name, calls filtered: made once the run knows
+        // all the project's names.
+        QHash<QString, PHPFunctionDefinition> table;
+        bool tabulated = false;
     };
+    void tabulate(Scan *scan) const;
     // Thread-safe: reads nothing but its arguments and fixed members.
     bool scanFile(const QString &fileName, const FileState &state, Scan *scan) const;
     bool takeScan(const QString &fileName, const FileState &state, Scan *scan, bool keep);
