@@ -55,9 +55,69 @@ int PhpScanner::skipSpaces(int i) const
     return i;
 }
 
+#ifdef __SSE2__
+namespace {
+
+// Word characters among eight ASCII code units, two mask bits each; false
+// when any of them is not ASCII.
+bool asciiWordMask(const QChar *at, uint *mask)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+    // Signed compares: code units from 0x8000 up are below zero.
+    const __m128i nonAscii = _mm_or_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(0x7F)), _mm_cmplt_epi16(v, _mm_setzero_si128()));
+    if (_mm_movemask_epi8(nonAscii))
+        return false;
+    const __m128i folded = _mm_or_si128(v, _mm_set1_epi16(0x20));
+    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi16(folded, _mm_set1_epi16('a' - 1)),
+                                         _mm_cmplt_epi16(folded, _mm_set1_epi16('z' + 1)));
+    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16('0' - 1)),
+                                        _mm_cmplt_epi16(v, _mm_set1_epi16('9' + 1)));
+    const __m128i underscore = _mm_cmpeq_epi16(v, _mm_set1_epi16('_'));
+    *mask = uint(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(letter, digit), underscore)));
+    return true;
+}
+
+} // namespace
+#endif
+
 int PhpScanner::skipWord(int i) const
 {
+#ifdef __SSE2__
+    while (i + 8 <= n) {
+        uint word;
+        if (!asciiWordMask(d + i, &word)) {
+            if (!isWordAt(i))
+                return i;
+            ++i;
+            continue;
+        }
+        if (word != 0xFFFF)
+            return i + int(qCountTrailingZeroBits(~word & 0xFFFF)) / 2;
+        i += 8;
+    }
+#endif
     while (i < n && isWordAt(i))
+        ++i;
+    return i;
+}
+
+int PhpScanner::skipNonWord(int i, int limit) const
+{
+#ifdef __SSE2__
+    while (i + 8 <= limit) {
+        uint word;
+        if (!asciiWordMask(d + i, &word)) {
+            if (isWordAt(i))
+                return i;
+            ++i;
+            continue;
+        }
+        if (word)
+            return i + int(qCountTrailingZeroBits(word)) / 2;
+        i += 8;
+    }
+#endif
+    while (i < limit && !isWordAt(i))
         ++i;
     return i;
 }
@@ -155,11 +215,10 @@ PhpScanner::Match PhpScanner::findCall(int from, int limit) const
     int i = std::max(from, 0);
     if (i > 0 && i < n && isWordAt(i - 1))
         i = skipWord(i);   // no word boundary inside a word
-    while (i < lim) {
-        if (!isWordAt(i)) {
-            ++i;
-            continue;
-        }
+    for (;;) {
+        i = skipNonWord(i, lim);
+        if (i >= lim)
+            break;
         const int e = skipWord(i);
         const int q = skipSpaces(e);
         if (q < n && d[q] == QLatin1Char('(') && q < lastClose)

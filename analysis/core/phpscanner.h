@@ -94,6 +94,8 @@ private:
     Match functionAt(int c) const;
     int skipSpaces(int i) const;
     int skipWord(int i) const;
+    // The first word character from `i` on, else `limit`.
+    int skipNonWord(int i, int limit) const;
 
     QStringView s;
     const QChar *d = nullptr;
