@@ -8,6 +8,10 @@
 
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "analysis/core/phpscanner.h"
 #include "editor/core/textfile.h"
 
@@ -452,7 +456,30 @@ void PhpAnalyser::findBracketPair(QStringView text, int from, bool parentheses, 
     int depth = 1;
     const QChar *d = text.data();
     const qsizetype n = text.size();
-    for (qsizetype i = first + 1; i < n; ++i) {
+    qsizetype i = first + 1;
+#ifdef __SSE2__
+    // Blocks of eight without a bracket of the pair are passed over whole.
+    const __m128i openVector = _mm_set1_epi16(short(opening.unicode()));
+    const __m128i closeVector = _mm_set1_epi16(short(closing.unicode()));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+        uint opens = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(v, openVector)));
+        uint closes = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(v, closeVector)));
+        while (opens | closes) {
+            const uint lowest = (opens | closes) & (0u - (opens | closes));
+            if (opens & lowest) {
+                ++depth;
+            } else if (--depth == 0) {
+                close = int(i + qCountTrailingZeroBits(lowest) / 2);
+                return;
+            }
+            // Two mask bits a character.
+            opens &= ~(lowest | lowest << 1);
+            closes &= ~(lowest | lowest << 1);
+        }
+    }
+#endif
+    for (; i < n; ++i) {
         if (d[i] == opening) {
             ++depth;
         } else if (d[i] == closing && --depth == 0) {

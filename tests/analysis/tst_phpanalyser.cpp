@@ -1,6 +1,7 @@
 // What the analyser makes of PHP sources: definitions, includes, the two
 // passes with their time-stamp test, and positions that fit the editor.
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void unreadableAndSpecialFilesSkipped();
     void bracketPairs_data();
     void bracketPairs();
+    void bracketPairsAcrossBlocks();
     void builtinList();
     void golden();
     void wholeRunsAgree();
@@ -311,6 +313,37 @@ void TestPhpAnalyser::bracketPairs()
     PhpAnalyser::findBracketPair(text, from, parentheses, open, close);
     QTEST(open, "open");
     QTEST(close, "close");
+}
+
+// Brackets are counted several characters at a time: pairs that open,
+// nest and close at every offset of random text agree with a plain count.
+void TestPhpAnalyser::bracketPairsAcrossBlocks()
+{
+    const QString alphabet = QStringLiteral("{}(){}()ab \n\u00e9");
+    QRandomGenerator random(11);
+    for (int length = 0; length < 70; ++length) {
+        QString text;
+        for (int i = 0; i < length; ++i)
+            text += alphabet.at(int(random.bounded(alphabet.size())));
+        for (bool parentheses : {false, true}) {
+            const QChar opening = parentheses ? u'(' : u'{';
+            const QChar closing = parentheses ? u')' : u'}';
+            for (int from = 0; from <= length; ++from) {
+                int expectedOpen = int(text.indexOf(opening, from)), expectedClose = -1;
+                for (int i = expectedOpen + 1, depth = 1; expectedOpen >= 0 && i < length; ++i) {
+                    depth += text.at(i) == opening ? 1 : text.at(i) == closing ? -1 : 0;
+                    if (depth == 0) {
+                        expectedClose = i;
+                        break;
+                    }
+                }
+                int open, close;
+                PhpAnalyser::findBracketPair(text, from, parentheses, open, close);
+                QCOMPARE(open, expectedOpen);
+                QCOMPARE(close, expectedClose);
+            }
+        }
+    }
 }
 
 void TestPhpAnalyser::builtinList()
