@@ -140,7 +140,10 @@ size_t hashBytes(const char *bytes, int length)
     quint64 tail = 0;
     std::memcpy(&tail, bytes + i, size_t(length - i));
     h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
-    return size_t(h ^ (h >> 32));
+    // Every byte reaches the low bits, which pick the slot.
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    return size_t(h ^ (h >> 33));
 }
 
 } // namespace
@@ -158,16 +161,19 @@ const QString &FastCodeDbReader::NameTable::intern(const char *bytes, int length
     if (2 * (used + 1) > entries.size())
         grow();
     const size_t mask = entries.size() - 1;
-    for (size_t i = hashBytes(bytes, length) & mask;; i = (i + 1) & mask) {
+    const size_t hash = hashBytes(bytes, length);
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
         Slot &slot = entries[i];
         if (slot.length < 0) {
             slot.bytes = bytes;
             slot.length = length;
+            slot.hash = quint32(hash >> 32);
             slot.name = QString::fromLatin1(bytes, length);
             ++used;
             return slot.name;
         }
-        if (slot.length == length && std::memcmp(slot.bytes, bytes, size_t(length)) == 0)
+        if (slot.hash == quint32(hash >> 32) && slot.length == length
+            && std::memcmp(slot.bytes, bytes, size_t(length)) == 0)
             return slot.name;
     }
 }
@@ -180,7 +186,7 @@ void FastCodeDbReader::NameTable::grow()
     for (Slot &slot : old) {
         if (slot.length < 0)
             continue;
-        size_t i = hashBytes(slot.bytes, slot.length) & mask;
+        size_t i = hashBytes(slot.bytes, slot.length) & mask;   // slot.hash holds only the upper half
         while (entries[i].length >= 0)
             i = (i + 1) & mask;
         entries[i] = std::move(slot);

@@ -97,6 +97,7 @@ private:
         struct Slot {
             const char *bytes = nullptr;
             int length = -1;   // -1: empty
+            quint32 hash = 0;  // upper half of the hash: most misses end here
             QString name;
         };
         void grow();
