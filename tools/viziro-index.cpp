@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "analysis/core/bulkheap.h"
 #include "analysis/core/codedatabase.h"
@@ -52,14 +53,18 @@ int main(int argc, char **argv)
     timer.start();
 
     const QString projectFileName = QFileInfo(args.first()).absoluteFilePath();
-    ProjectFile project;
-    if (!project.read(projectFileName))
-        return fail(QStringLiteral("cannot load project file %1: %2").arg(projectFileName, project.errorString()));
-
-    CodeModel model;
-    model.setBuiltinFunctions(PhpAnalyser::loadBuiltinFunctions());
+    // The database is named after the project file, not read from it: it
+    // is read while the project file and the built-in names are.
     const QString database = CodeDatabase::fileNameFor(projectFileName);
-    CodeDatabase::read(database, &model);
+    CodeModel model;
+    std::thread databaseReader([&] { CodeDatabase::read(database, &model); });
+    ProjectFile project;
+    const bool projectRead = project.read(projectFileName);
+    const QSet<QString> builtins = projectRead ? PhpAnalyser::loadBuiltinFunctions() : QSet<QString>();
+    databaseReader.join();
+    if (!projectRead)
+        return fail(QStringLiteral("cannot load project file %1: %2").arg(projectFileName, project.errorString()));
+    model.setBuiltinFunctions(builtins);
 
     AnalysisJob job;
     collectFiles(project.root, &job.files);
