@@ -595,6 +595,17 @@ void TestCodeDatabase::bigDatabasesReadInHalves()
     }
     const QByteArray cut = xml.left(split + 100);
     QCOMPARE(readBy(CodeDatabase::parse, cut), readBy(CodeDatabase::parseCarefully, cut));
+
+    // Each half looks for its own files: deleted ones drop out of both,
+    // and the rest keep their places.
+    int deleted = 0;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (++deleted % 100 == 0)
+            QVERIFY(QFile::remove(it.key()));
+    }
+    const QByteArray fewer = readBy(CodeDatabase::parseCarefully, xml);
+    QVERIFY(fewer.startsWith("594\n"));
+    QCOMPARE(readBy(CodeDatabase::parse, xml), fewer);
 }
 
 QTEST_GUILESS_MAIN(TestCodeDatabase)
