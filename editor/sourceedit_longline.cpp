@@ -69,11 +69,15 @@ bool SourceEdit::eventFilter(QObject *watched, QEvent *e)
 
 void SourceEdit::doSetTextCursor(const QTextCursor &cursor)
 {
+    // The base scrolls to where the line's layout puts the cursor, which in
+    // a long line is its start: the view is put back, then follows the
+    // cursor from there.
+    const int x = horizontalScrollBar()->value();
     QPlainTextEdit::doSetTextCursor(cursor);
-    // The base scrolls to where the line's layout puts the cursor, which in a
-    // long line is its start.
-    if (cursorInLongLine())
+    if (cursorInLongLine()) {
+        horizontalScrollBar()->setValue(x);
         scrollToLongLineCursor();
+    }
 }
 
 void SourceEdit::scheduleScopeMarks()
@@ -166,7 +170,8 @@ void SourceEdit::centerCursor()
     const QTextBlock block = textCursor().block();
     const int rows = std::max(1, int(viewport()->height() / std::max<qreal>(1, longLineLayout()->lineHeight())));
     verticalScrollBar()->setValue(block.firstLineNumber() - rows / 2);
-    scrollToLongLineCursor();
+    QScrollBar *h = horizontalScrollBar();
+    h->setValue(h->value() + cursorRect().left() - viewport()->width() / 2);
 }
 
 QTextCursor SourceEdit::wordUnderCursor(QTextCursor cursor) const
@@ -225,7 +230,9 @@ void SourceEdit::scrollToLongLineCursor()
         v->setValue(r.top() < visible.top() ? block.firstLineNumber() : block.firstLineNumber() - rows + 1);
     }
     QScrollBar *h = horizontalScrollBar();
-    const int margin = std::min(visible.width() / 4, 4 * int(std::ceil(longLineLayout()->advance())));
+    // Keys keep a few cells in view beyond the cursor; a click scrolls only
+    // when the cursor left the view.
+    const int margin = longLineDrag ? 0 : std::min(visible.width() / 4, 4 * int(std::ceil(longLineLayout()->advance())));
     if (r.left() < visible.left() + margin)
         h->setValue(h->value() + r.left() - visible.left() - margin);
     else if (r.right() > visible.right() - margin)
@@ -427,6 +434,7 @@ bool SourceEdit::handleLongLineMouse(QMouseEvent *e)
     }
     if (at < 0 || e->button() != Qt::LeftButton)
         return false;
+    longLineDrag = true;
     if (e->type() == QEvent::MouseButtonDblClick) {
         const QTextCursor word = wordUnderCursor(LongLineLayout::placedCursor(document(), at, at));
         setTextCursor(word);
@@ -434,7 +442,6 @@ bool SourceEdit::handleLongLineMouse(QMouseEvent *e)
         const bool extend = e->modifiers() & Qt::ShiftModifier;
         moveInLongLine(at, extend ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
     }
-    longLineDrag = true;
     return true;
 }
 
