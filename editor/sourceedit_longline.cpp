@@ -89,6 +89,11 @@ void SourceEdit::scheduleScopeMarks()
         connect(scopeMarkTimer, &QTimer::timeout, this, [this] {
             updateScopeSelections();
             applyExtraSelections();
+            // The text control places the cursor through the line's layout,
+            // which after a change goes over the whole line once (it has no
+            // lines, so no more than that). Done now, while the typing
+            // rests, the next move or click does not wait for it.
+            textCursor().block().layout()->lineForTextPosition(0);
         });
     }
     scopeMarkTimer->start();
