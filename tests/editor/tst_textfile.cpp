@@ -1,4 +1,5 @@
 #include <QTest>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -78,6 +79,25 @@ private Q_SLOTS:
         for (const QByteArray &bytes : {QByteArray("a\rb\r\r\n\t\x7f\x01"), QByteArray("a\rb\r\r\n\t\xc3\xa9"),
                                         QByteArray("\t\xe9\r\n"), QByteArray()})
             QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
+        // The ASCII way works on blocks of sixteen bytes: tabs and carriage
+        // returns at and around block edges, runs of them, short tails, and
+        // a non-ASCII byte found only in a later block.
+        QRandomGenerator random(7);
+        for (int length = 0; length < 80; ++length) {
+            for (int round = 0; round < 20; ++round) {
+                QByteArray bytes(length, 'x');
+                for (char &c : bytes) {
+                    const quint32 r = random.bounded(6);
+                    c = r == 0 ? '\t' : r == 1 ? '\r' : r == 2 ? '\n' : char('a' + random.bounded(26));
+                }
+                if (round == 19 && length > 0)
+                    bytes[length - 1] = '\xe9';
+                QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
+            }
+        }
+        // Counts kept per byte lane must not wrap on long files.
+        const QByteArray tabby = QByteArray("\t\r\t\tab\r").repeated(3000);
+        QCOMPARE(editorText(tabby), expandTabs(decodeText(tabby).text));
     }
 
     void atomicWriteKeepsPermissionsAndLinks()
