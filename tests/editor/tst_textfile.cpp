@@ -78,6 +78,14 @@ private Q_SLOTS:
         for (const QByteArray &bytes : {QByteArray("a\rb\r\r\n\t\x7f\x01"), QByteArray("a\rb\r\r\n\t\xc3\xa9"),
                                         QByteArray("\t\xe9\r\n"), QByteArray()})
             QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
+        // Long enough to be taken sixteen bytes at a time, with tabs and
+        // carriage returns on both sides of each block's edge, and a
+        // non-ASCII byte in a later block.
+        QByteArray lines;
+        for (int i = 0; i < 40; ++i)
+            lines += QByteArray(i % 17, 'x') + "\t\r\n" + QByteArray(i % 5, '\t') + "y = 1;\r\n";
+        QCOMPARE(editorText(lines), expandTabs(decodeText(lines).text));
+        QCOMPARE(editorText(lines + "\xc3\xa9"), expandTabs(decodeText(lines + "\xc3\xa9").text));
     }
 
     void atomicWriteKeepsPermissionsAndLinks()
