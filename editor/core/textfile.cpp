@@ -203,8 +203,14 @@ bool asciiEditorText(const QByteArray &bytes, QString *text)
             _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(v, zero));
             o += 16;
         } else {
-            for (int k = 0; k < 16; ++k)
-                put(b[i + k]);
+            for (int k = 0; k < 16; ++k) {
+                const unsigned char c = b[i + k];
+                if (c > '\r') {
+                    *o++ = c;
+                } else {
+                    put(c);
+                }
+            }
         }
     }
 #endif

@@ -209,6 +209,22 @@ qsizetype TextMatcher::find(QStringView text, qsizetype from) const
             const __m128i wide = _mm_or_si128(_mm_cmpgt_epi16(v, asciiMax), _mm_cmplt_epi16(v, _mm_setzero_si128()));
             return _mm_or_si128(_mm_cmpeq_epi16(_mm_or_si128(v, bit), ch), wide);
         };
+        // Plain ASCII is compared through the byte fold table; a character
+        // outside it leaves the answer to QStringView.
+        const auto wideAt = [m](const char16_t *at) {
+            for (qsizetype k = 0; k < m; ++k) {
+                if (at[k] >= 0x80)
+                    return true;
+            }
+            return false;
+        };
+        const auto matchesAt = [&](const char16_t *at) {
+            for (qsizetype k = 0; k < m; ++k) {
+                if (at[k] < 0x80 && fold[at[k]] != uchar(foldedNeedle[k]))
+                    return false;
+            }
+            return true;
+        };
         qsizetype i = from;
         for (; i + m - 1 + 8 <= n; i += 8) {
             const __m128i both = _mm_and_si128(possible(t + i, firstCase, firstChar),
@@ -216,7 +232,7 @@ qsizetype TextMatcher::find(QStringView text, qsizetype from) const
             // Two mask bits per character.
             for (unsigned mask = unsigned(_mm_movemask_epi8(both)); mask; mask &= mask - 1, mask &= mask - 1) {
                 const qsizetype c = i + __builtin_ctz(mask) / 2;
-                if (text.sliced(c, m).compare(pattern, cs) == 0)
+                if (matchesAt(t + c) && (!wideAt(t + c) || text.sliced(c, m).compare(pattern, cs) == 0))
                     return c;
             }
         }
