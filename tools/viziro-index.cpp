@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "analysis/core/bulkheap.h"
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/phpanalyser.h"
 #include "analysis/core/projectloadingthread.h"
@@ -39,6 +40,7 @@ int fail(const QString &message)
 
 int main(int argc, char **argv)
 {
+    prepareHeapForBulkWork();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.size() != 1 || args.first().startsWith(QLatin1Char('-'))) {

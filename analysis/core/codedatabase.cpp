@@ -14,6 +14,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace ov {
 
 namespace {
@@ -84,6 +88,26 @@ private:
         char *const start = room(6 * n);
         char *o = start;
         for (qsizetype i = 0; i < n; ++i) {
+#ifdef __SSE2__
+            // Eight characters that need no escaping go over as they are.
+            while (i + 8 <= n) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+                // Signed compares: code units from 0x8000 up count as below 0x20.
+                const __m128i special = _mm_or_si128(
+                    _mm_or_si128(_mm_cmplt_epi16(v, _mm_set1_epi16(0x20)), _mm_cmpgt_epi16(v, _mm_set1_epi16(0x7E))),
+                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('<')),
+                                              _mm_cmpeq_epi16(v, _mm_set1_epi16('>'))),
+                                 _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('&')),
+                                              _mm_cmpeq_epi16(v, _mm_set1_epi16('"')))));
+                if (_mm_movemask_epi8(special))
+                    break;
+                _mm_storel_epi64(reinterpret_cast<__m128i *>(o), _mm_packus_epi16(v, v));
+                o += 8;
+                i += 8;
+            }
+            if (i >= n)
+                break;
+#endif
             const char16_t c = d[i];
             if (c < 0x80) {
                 switch (c) {
@@ -482,9 +506,9 @@ int CodeDatabase::read(const QString &fileName, CodeModel *model)
 namespace {
 
 // Files deleted since drop out of the model.
-bool store(const PHPFileDescription &d, CodeModel *model)
+bool store(const PHPFileDescription &d, bool exists, CodeModel *model)
 {
-    if (d.name.isEmpty() || !QFileInfo::exists(d.name))
+    if (!exists)
         return false;
     model->setPHPFileDescription(d.name, d);
     for (auto it = d.functions.cbegin(); it != d.functions.cend(); ++it)
@@ -503,16 +527,18 @@ int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
 int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole)
 {
     QList<PHPFileDescription> files;
+    std::vector<bool> present;
     *whole = false;
-    if (!FastCodeDbReader::readDocument(xml, &files, whole)) {
+    if (!FastCodeDbReader::readDocument(xml, &files, whole, &present)) {
         *whole = false;
         return parseCarefully(xml, model);
     }
     int added = 0;
-    for (const PHPFileDescription &d : std::as_const(files)) {
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const PHPFileDescription &d = files.at(i);
         if (model->hasPHPFileDescription(d.name))
             *whole = false;
-        if (store(d, model))
+        if (store(d, present[size_t(i)], model))
             ++added;
         else
             *whole = false;
@@ -535,7 +561,7 @@ int CodeDatabase::parseCarefully(const QByteArray &xml, CodeModel *model)
         const PHPFileDescription d = readFile(r);
         if (r.hasError())
             break;   // this entry may be cut short; the ones before are whole
-        added += store(d, model);
+        added += store(d, !d.name.isEmpty() && QFileInfo::exists(d.name), model);
     }
     return added;
 }

@@ -1,5 +1,6 @@
 #include "analysis/core/fastcodedbreader.h"
 
+#include <QFileInfo>
 #include <QThread>
 
 #include <cstring>
@@ -127,6 +128,8 @@ bool decodeReference(const unsigned char *&p, const unsigned char *end, char32_t
 FastCodeDbReader::FastCodeDbReader(const QByteArray &xml)
     : p(xml.constData()), end(xml.constData() + xml.size())
 {
+    // Roughly the distinct names of a database as we write them.
+    shared.reserve(qsizetype(std::min<qsizetype>(xml.size() / 256, 1 << 20)));
 }
 
 bool FastCodeDbReader::skipSpace()
@@ -351,7 +354,7 @@ bool FastCodeDbReader::number(const char *name, int *out) const
 
 bool FastCodeDbReader::list(const char *tag, const char *entry, QStringList *out)
 {
-    QStringList items;
+    scratch.clear();
     for (;;) {
         if (!skipSpace())
             return false;
@@ -364,7 +367,7 @@ bool FastCodeDbReader::list(const char *tag, const char *entry, QStringList *out
         if (!sharedText("Name", &name))
             return false;
         if (!name.isEmpty())
-            items.append(std::move(name));
+            scratch.push_back(std::move(name));
         else
             whole = false;
     }
@@ -373,7 +376,8 @@ bool FastCodeDbReader::list(const char *tag, const char *entry, QStringList *out
     // A second list of the same kind replaces the first.
     if (!out->isEmpty())
         whole = false;
-    *out = std::move(items);
+    // One allocation of the final size.
+    *out = QStringList(std::make_move_iterator(scratch.begin()), std::make_move_iterator(scratch.end()));
     return true;
 }
 
@@ -418,7 +422,8 @@ bool FastCodeDbReader::table(const char *tag, const char *entry, QHash<QString, 
             return false;
         if (target->contains(item.name))
             whole = false;
-        target->insert(item.name, item);
+        const QString key = item.name;
+        target->emplace(key, std::move(item));
         return true;
     });
 }
@@ -509,6 +514,8 @@ bool FastCodeDbReader::filesSection(QList<PHPFileDescription> *files)
         PHPFileDescription d;
         if (!startTag("File", &empty) || !file(&d, empty))
             return false;
+        if (present)
+            present->push_back(!d.name.isEmpty() && QFileInfo::exists(d.name));
         files->append(std::move(d));
     }
     if (!endTag("Files"))
@@ -522,9 +529,13 @@ bool FastCodeDbReader::filesSection(QList<PHPFileDescription> *files)
     return true;
 }
 
-bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole)
+bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole,
+                                    std::vector<bool> *present)
 {
+    if (present)
+        present->clear();
     FastCodeDbReader head(xml);
+    head.present = present;
     // A big document is read in two halves side by side, split before a
     // "File" as we write them; the halves are exactly what one reader
     // reads when its first half ends there, else the first reads it all.
@@ -539,6 +550,9 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
     head.stopAt = xml.constData() + split;
     FastCodeDbReader tail(xml);
     tail.p = head.stopAt;
+    std::vector<bool> tailPresent;
+    if (present)
+        tail.present = &tailPresent;
     QList<PHPFileDescription> tailFiles;
     bool tailOk = false;
     // std::thread: its join is a hand-over the thread checker can see.
@@ -551,6 +565,8 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
     if (head.stopped) {
         files->append(std::move(tailFiles));
         *whole = *whole && tail.whole;
+        if (present)
+            present->insert(present->end(), tailPresent.cbegin(), tailPresent.cend());
     }
     return true;
 }

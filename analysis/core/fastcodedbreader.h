@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <vector>
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -27,8 +28,11 @@ public:
     // After a read: nothing of the document was dropped or replaced.
     bool isWhole() const { return whole; }
 
-    // read() and isWhole() in one, on two threads for big documents.
-    static bool readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole);
+    // read() and isWhole() in one, on two threads for big documents. With
+    // `present`, element i tells whether the file of files[i] exists now:
+    // the threads look while they read.
+    static bool readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole,
+                             std::vector<bool> *present = nullptr);
 
 private:
     struct Attribute {
@@ -82,6 +86,8 @@ private:
     Attribute attributes[MaxAttributes];
     int attributeCount = 0;
     QHash<QByteArrayView, QString> shared;
+    std::vector<QString> scratch;   // a list's entries before the list is made
+    std::vector<bool> *present = nullptr;
     bool whole = true;
     const char *stopAt = nullptr;
     bool stopped = false;

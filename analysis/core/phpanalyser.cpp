@@ -47,10 +47,18 @@ bool PhpAnalyser::isKnownFunction(const QString &name) const
     return builtins.contains(name) || projectNameSet.contains(name);
 }
 
-bool PhpAnalyser::isCurrent(const QString &fileName, const FileState &state) const
+bool PhpAnalyser::compareTimes(const QString &fileName, const FileState &state) const
 {
     auto it = descriptions->constFind(fileName);
     return it != descriptions->cend() && state.modified <= it->time;
+}
+
+bool PhpAnalyser::isCurrent(const QString &fileName, const FileState &state) const
+{
+    // What this analyser stored carries the time of the state it read.
+    if (state.current >= 0 && !stored.contains(fileName))
+        return state.current;
+    return compareTimes(fileName, state);
 }
 
 bool PhpAnalyser::readText(const QString &fileName, const QFileInfo &info, QString *text)
@@ -104,8 +112,12 @@ PhpAnalyser::FileState PhpAnalyser::fileState(const QString &fileName)
     if (!caching)
         return stateOf(fileName);
     auto it = states.constFind(fileName);
-    if (it == states.cend())
-        it = states.insert(fileName, stateOf(fileName));
+    if (it == states.cend()) {
+        FileState state = stateOf(fileName);
+        if (state.exists)
+            state.current = compareTimes(fileName, state);
+        it = states.insert(fileName, state);
+    }
     return *it;
 }
 
@@ -158,18 +170,25 @@ void PhpAnalyser::prefetch(const QStringList &files, int threads)
         work[size_t(i)].file = files.at(i);
     // Times are taken here, on one thread: local times go through the C
     // library's zone state, which is not safe to use from several threads.
+    bool anyChanged = false;
     for (Slot &slot : work) {
         if (stopped())
             return;
         slot.state = stateOf(slot.file);
+        if (slot.state.exists) {
+            slot.state.current = compareTimes(slot.file, slot.state);
+            anyChanged = anyChanged || !slot.state.current;
+        }
     }
     // Our own pool: the run waits for exactly its own work.
-    QThreadPool pool;
-    pool.setMaxThreadCount(threads - 1);
-    QtConcurrent::blockingMap(&pool, work, [this](Slot &slot) {
-        if (!stopped() && slot.state.exists && !isCurrent(slot.file, slot.state))
-            slot.scanned = scanFile(slot.file, slot.state, &slot.scan);
-    });
+    if (anyChanged) {
+        QThreadPool pool;
+        pool.setMaxThreadCount(threads - 1);
+        QtConcurrent::blockingMap(&pool, work, [this](Slot &slot) {
+            if (!stopped() && slot.state.exists && !slot.state.current)
+                slot.scanned = scanFile(slot.file, slot.state, &slot.scan);
+        });
+    }
     for (Slot &slot : work) {
         if (states.contains(slot.file) || stopped())
             continue;

@@ -83,6 +83,9 @@ private:
         QFileInfo info;
         bool exists = false;
         QDateTime modified;
+        // Whether the description was current when the run took the state
+        // (-1: not known); comparing local times is slow.
+        signed char current = -1;
     };
     static FileState stateOf(const QString &fileName);
     FileState fileState(const QString &fileName);
@@ -101,6 +104,7 @@ private:
 
     bool stopped() const { return stopFlag && stopFlag->load(std::memory_order_relaxed); }
     bool isCurrent(const QString &fileName, const FileState &state) const;
+    bool compareTimes(const QString &fileName, const FileState &state) const;
     static bool readText(const QString &fileName, const QFileInfo &info, QString *text);
     QString resolveInclude(const QString &path, const QString &fileName) const;
     QStringList includeTargets(const PhpScanner &scanner, const QString &fileName) const;

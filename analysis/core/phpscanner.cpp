@@ -1,6 +1,13 @@
 #include "analysis/core/phpscanner.h"
 
+#include <QtAlgorithms>
+
 #include <algorithm>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace ov {
 
@@ -55,25 +62,78 @@ int PhpScanner::skipWord(int i) const
     return i;
 }
 
+bool PhpScanner::keywordAt(int i, Keyword keyword) const
+{
+    const QChar *at = d + i;
+    if (keyword == FunctionKeyword)
+        return std::memcmp(at, u"function", 8 * sizeof(char16_t)) == 0;
+    return std::memcmp(at, u"include", 7 * sizeof(char16_t)) == 0
+        || std::memcmp(at, u"require", 7 * sizeof(char16_t)) == 0;
+}
+
+int PhpScanner::nextKeyword(int from, Keyword keyword) const
+{
+    const int length = keyword == FunctionKeyword ? 8 : 7;
+    int i = std::max(from, 0);
+#ifdef __SSE2__
+    // Eight places at a time, by their first and last letters; the few
+    // places where both fit are compared whole.
+    const __m128i first = _mm_set1_epi16(keyword == FunctionKeyword ? 'f' : 'i');
+    const __m128i otherFirst = _mm_set1_epi16(keyword == FunctionKeyword ? 'f' : 'r');
+    const __m128i last = _mm_set1_epi16(keyword == FunctionKeyword ? 'n' : 'e');
+    for (; i + length - 1 + 8 <= n; i += 8) {
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i + length - 1));
+        const __m128i starts = _mm_or_si128(_mm_cmpeq_epi16(head, first), _mm_cmpeq_epi16(head, otherFirst));
+        uint mask = uint(_mm_movemask_epi8(_mm_and_si128(starts, _mm_cmpeq_epi16(tail, last))));
+        while (mask) {
+            const int lane = int(qCountTrailingZeroBits(mask)) / 2;
+            if (keywordAt(i + lane, keyword))
+                return i + lane;
+            mask &= ~(3u << (2 * lane));
+        }
+    }
+#endif
+    for (; i + length <= n; ++i) {
+        if (keywordAt(i, keyword))
+            return i;
+    }
+    return -1;
+}
+
+// The definition match that starts at the keyword at `c`, if any.
+PhpScanner::Match PhpScanner::functionAt(int c) const
+{
+    if (c > 0 && isWordAt(c - 1))
+        return {};
+    const int k = skipSpaces(c + 8);
+    const int e = skipWord(k);
+    if (e == k)
+        return {};
+    const int q = skipSpaces(e);
+    if (q < n && d[q] == QLatin1Char('(') && q < lastClose)
+        return {c, k, e - k};
+    return {};
+}
+
 PhpScanner::Match PhpScanner::findFunction(int from, int limit) const
 {
-    const int lim = bound(limit);
-    static constexpr QStringView keyword = u"function";
-    for (int c = std::max(from, 0); c < lim; ++c) {
-        c = int(s.indexOf(keyword, c));
-        if (c < 0 || c >= lim)
-            break;
-        if (c > 0 && isWordAt(c - 1))
-            continue;
-        const int k = skipSpaces(c + 8);
-        const int e = skipWord(k);
-        if (e == k)
-            continue;
-        const int q = skipSpaces(e);
-        if (q < n && d[q] == QLatin1Char('(') && q < lastClose)
-            return {c, k, e - k};
+    if (!functionsFound) {
+        // Whether a keyword starts a match does not depend on where a
+        // search starts: all of them are found once.
+        for (int c = nextKeyword(0, FunctionKeyword); c >= 0; c = nextKeyword(c + 1, FunctionKeyword)) {
+            const Match m = functionAt(c);
+            if (m.found())
+                functions.push_back(m);
+        }
+        functionsFound = true;
     }
-    return {};
+    const int lim = bound(limit);
+    const auto it = std::lower_bound(functions.cbegin(), functions.cend(), from,
+                                     [](const Match &m, int pos) { return m.pos < pos; });
+    if (it == functions.cend() || it->pos >= lim)
+        return {};
+    return *it;
 }
 
 PhpScanner::Match PhpScanner::findVariable(int from, int limit) const
@@ -112,22 +172,9 @@ PhpScanner::Match PhpScanner::findCall(int from, int limit) const
 PhpScanner::IncludeMatch PhpScanner::findInclude(int from, int limit) const
 {
     const int lim = bound(limit);
-    static constexpr QStringView include = u"include";
-    static constexpr QStringView require = u"require";
     static constexpr QStringView once = u"_once";
-    int nextInclude = -2, nextRequire = -2;
     for (int i = std::max(from, 0); i < lim;) {
-        if (nextInclude != -1 && nextInclude < i)
-            nextInclude = int(s.indexOf(include, i));
-        if (nextRequire != -1 && nextRequire < i)
-            nextRequire = int(s.indexOf(require, i));
-        int c;
-        if (nextInclude < 0)
-            c = nextRequire;
-        else if (nextRequire < 0)
-            c = nextInclude;
-        else
-            c = std::min(nextInclude, nextRequire);
+        const int c = nextKeyword(i, IncludeKeyword);
         if (c < 0 || c >= lim)
             break;
         i = c + 1;

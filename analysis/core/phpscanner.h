@@ -3,6 +3,8 @@
 #include <QChar>
 #include <QStringView>
 
+#include <vector>
+
 namespace ov {
 
 namespace detail {
@@ -38,6 +40,8 @@ inline constexpr AsciiClasses asciiClasses;
 //   call        \b((\w)+|(\w))(\s)*\(.*\)                      capture 1
 //   include     \b(include_once|include|require_once|require)\s+('|")(\S+)('|")
 // The ".*\)" tails only ask that some ")" follows the "(".
+// The definitions are found in one pass on first use and kept: a scanner
+// belongs to one thread.
 class PhpScanner
 {
 public:
@@ -83,6 +87,11 @@ private:
     static bool isSpaceSlow(QChar c);
 
     int bound(int limit) const { return limit < 0 || limit > n ? n : limit; }
+    enum Keyword { FunctionKeyword, IncludeKeyword };
+    // Where "function" (or "include" or "require") next starts, from `from`.
+    int nextKeyword(int from, Keyword keyword) const;
+    bool keywordAt(int i, Keyword keyword) const;
+    Match functionAt(int c) const;
     int skipSpaces(int i) const;
     int skipWord(int i) const;
 
@@ -90,6 +99,8 @@ private:
     const QChar *d = nullptr;
     int n = 0;
     int lastClose = -1;   // the last ")" of the text
+    mutable std::vector<Match> functions;
+    mutable bool functionsFound = false;
 };
 
 } // namespace ov

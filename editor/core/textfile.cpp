@@ -5,7 +5,9 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#if defined(__SSE2__)
+#include <QtAlgorithms>
+
+#ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
@@ -146,76 +148,86 @@ QString expandTabs(const QString &text)
 namespace {
 
 // Plain ASCII, most source code: nothing to decode, so carriage returns and
-// tabs are handled in one pass over the bytes. False for any other byte.
-// Sixteen bytes at a time where the processor allows: most runs of sixteen
-// hold neither a tab nor a carriage return and are only widened.
+// tabs are handled in two passes over the bytes, sixteen at a time where
+// the processor allows. False for any other byte.
 bool asciiEditorText(const QByteArray &bytes, QString *text)
 {
     const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype n = bytes.size();
-    unsigned high = 0;
-    qsizetype tabs = 0, crs = 0, i = 0;
-#if defined(__SSE2__)
+    unsigned char high = 0;
+    qsizetype tabs = 0, crs = 0;
+    qsizetype i = 0;
+#ifdef __SSE2__
     const __m128i tab = _mm_set1_epi8('\t');
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i zero = _mm_setzero_si128();
-    // Per-byte counters (a match subtracts -1), summed before they can wrap.
-    __m128i tabCount = zero, crCount = zero, tabSum = zero, crSum = zero;
-    int blocks = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-        high |= unsigned(_mm_movemask_epi8(v));
-        tabCount = _mm_sub_epi8(tabCount, _mm_cmpeq_epi8(v, tab));
-        crCount = _mm_sub_epi8(crCount, _mm_cmpeq_epi8(v, cr));
-        if (++blocks == 255 || i + 32 > n) {
-            tabSum = _mm_add_epi64(tabSum, _mm_sad_epu8(tabCount, zero));
-            crSum = _mm_add_epi64(crSum, _mm_sad_epu8(crCount, zero));
-            tabCount = crCount = zero;
-            blocks = 0;
+    __m128i any = zero;
+    while (i + 16 <= n) {
+        // Per-lane counts in bytes, summed up before any can pass 255.
+        __m128i tabCounts = zero, crCounts = zero;
+        for (int block = 0; block < 255 && i + 16 <= n; ++block, i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+            any = _mm_or_si128(any, v);
+            tabCounts = _mm_sub_epi8(tabCounts, _mm_cmpeq_epi8(v, tab));
+            crCounts = _mm_sub_epi8(crCounts, _mm_cmpeq_epi8(v, cr));
         }
+        const __m128i tabSums = _mm_sad_epu8(tabCounts, zero);
+        const __m128i crSums = _mm_sad_epu8(crCounts, zero);
+        tabs += _mm_cvtsi128_si32(tabSums) + _mm_extract_epi16(tabSums, 4);
+        crs += _mm_cvtsi128_si32(crSums) + _mm_extract_epi16(crSums, 4);
     }
-    tabs = _mm_cvtsi128_si64(tabSum) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(tabSum, tabSum));
-    crs = _mm_cvtsi128_si64(crSum) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(crSum, crSum));
-#endif
-    for (qsizetype k = i; k < n; ++k) {
-        high |= b[k] & 0x80;
-        tabs += b[k] == '\t';
-        crs += b[k] == '\r';
-    }
-    if (high)
+    if (_mm_movemask_epi8(any))
         return false;
-    QString out(n + 3 * tabs - crs, Qt::Uninitialized);
+#endif
+    for (; i < n; ++i) {
+        high |= b[i];
+        tabs += b[i] == '\t';
+        crs += b[i] == '\r';
+    }
+    if (high & 0x80)
+        return false;
+    const qsizetype length = n + 3 * tabs - crs;
+    if (tabs == 0 && crs == 0) {
+        *text = QString::fromLatin1(bytes);
+        return true;
+    }
+    // Room for one block written whole past the end.
+    QString out(length + 16, Qt::Uninitialized);
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    const auto put = [&o](unsigned char c) {
+    i = 0;
+#ifdef __SSE2__
+    // Each block is widened whole; the output then moves on to the first
+    // tab or carriage return in it, which is dealt with on its own.
+    while (i + 16 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(v, zero));
+        const uint special = uint(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, cr))));
+        if (!special) {
+            i += 16;
+            o += 16;
+            continue;
+        }
+        const int k = qCountTrailingZeroBits(special);
+        o += k;
+        i += k;
+        if (b[i] == '\t') {
+            o[0] = o[1] = o[2] = o[3] = u' ';
+            o += 4;
+        }
+        ++i;
+    }
+#endif
+    for (; i < n; ++i) {
+        const unsigned char c = b[i];
         if (c == '\t') {
             o[0] = o[1] = o[2] = o[3] = u' ';
             o += 4;
         } else if (c != '\r') {
             *o++ = c;
         }
-    };
-    i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, cr))) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(v, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(v, zero));
-            o += 16;
-        } else {
-            for (int k = 0; k < 16; ++k) {
-                const unsigned char c = b[i + k];
-                if (c > '\r') {
-                    *o++ = c;
-                } else {
-                    put(c);
-                }
-            }
-        }
     }
-#endif
-    for (; i < n; ++i)
-        put(b[i]);
+    out.truncate(length);
     *text = std::move(out);
     return true;
 }

@@ -1,4 +1,5 @@
 #include <QTest>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -78,14 +79,25 @@ private Q_SLOTS:
         for (const QByteArray &bytes : {QByteArray("a\rb\r\r\n\t\x7f\x01"), QByteArray("a\rb\r\r\n\t\xc3\xa9"),
                                         QByteArray("\t\xe9\r\n"), QByteArray()})
             QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
-        // Long enough to be taken sixteen bytes at a time, with tabs and
-        // carriage returns on both sides of each block's edge, and a
-        // non-ASCII byte in a later block.
-        QByteArray lines;
-        for (int i = 0; i < 40; ++i)
-            lines += QByteArray(i % 17, 'x') + "\t\r\n" + QByteArray(i % 5, '\t') + "y = 1;\r\n";
-        QCOMPARE(editorText(lines), expandTabs(decodeText(lines).text));
-        QCOMPARE(editorText(lines + "\xc3\xa9"), expandTabs(decodeText(lines + "\xc3\xa9").text));
+        // The ASCII way works on blocks of sixteen bytes: tabs and carriage
+        // returns at and around block edges, runs of them, short tails, and
+        // a non-ASCII byte found only in a later block.
+        QRandomGenerator random(7);
+        for (int length = 0; length < 80; ++length) {
+            for (int round = 0; round < 20; ++round) {
+                QByteArray bytes(length, 'x');
+                for (char &c : bytes) {
+                    const quint32 r = random.bounded(6);
+                    c = r == 0 ? '\t' : r == 1 ? '\r' : r == 2 ? '\n' : char('a' + random.bounded(26));
+                }
+                if (round == 19 && length > 0)
+                    bytes[length - 1] = '\xe9';
+                QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
+            }
+        }
+        // Counts kept per byte lane must not wrap on long files.
+        const QByteArray tabby = QByteArray("\t\r\t\tab\r").repeated(3000);
+        QCOMPARE(editorText(tabby), expandTabs(decodeText(tabby).text));
     }
 
     void atomicWriteKeepsPermissionsAndLinks()

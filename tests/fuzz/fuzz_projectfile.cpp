@@ -1,5 +1,8 @@
 // The project file reader on arbitrary bytes: refuse or load, and what
-// loads writes out and reads back the same.
+// loads writes out and reads back the same. Names holding "." or ".."
+// segments (or none at all) are read as written but written in their
+// shortest relative form, so the first write may differ; from then on the
+// written form must be a fixed point.
 #include <cstdint>
 #include <cstdlib>
 
@@ -15,11 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             abort();
         return 0;
     }
-    const QByteArray written = file.serialize(name);
     ov::ProjectFile again;
-    if (!again.parse(written, name))
+    if (!again.parse(file.serialize(name), name))
         abort();
-    if (again.serialize(name) != written)
+    const QByteArray written = again.serialize(name);
+    ov::ProjectFile third;
+    if (!third.parse(written, name))
+        abort();
+    if (third.serialize(name) != written)
         abort();
     return 0;
 }
