@@ -8,6 +8,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 namespace ov {
 
@@ -45,6 +46,10 @@ PHPSyntaxHighlighter::PHPSyntaxHighlighter(QObject *parent) : QObject(parent)
     backgroundTimer->setSingleShot(true);
     backgroundTimer->setInterval(0);
     connect(backgroundTimer, &QTimer::timeout, this, &PHPSyntaxHighlighter::backgroundSlice);
+    longLineTimer = new QTimer(this);
+    longLineTimer->setSingleShot(true);
+    longLineTimer->setInterval(LongLineSettleMs);
+    connect(longLineTimer, &QTimer::timeout, this, &PHPSyntaxHighlighter::longLineSettled);
 }
 
 PHPSyntaxHighlighter::~PHPSyntaxHighlighter() = default;
@@ -68,6 +73,8 @@ void PHPSyntaxHighlighter::setDocument(QTextDocument *document)
     if (doc)
         disconnect(doc, &QTextDocument::contentsChange, this, &PHPSyntaxHighlighter::contentsChange);
     backgroundTimer->stop();
+    longLineTimer->stop();
+    pendingLongLine = QTextCursor();
     doc = document;
     validTo = 0;
     chainFrom = 0;
@@ -86,7 +93,7 @@ QTextDocument *PHPSyntaxHighlighter::document() const
 
 bool PHPSyntaxHighlighter::isComplete() const
 {
-    return !doc || validTo >= doc->blockCount();
+    return !doc || (validTo >= doc->blockCount() && !longLineTimer->isActive());
 }
 
 void PHPSyntaxHighlighter::rehighlight()
@@ -205,6 +212,16 @@ void PHPSyntaxHighlighter::applyFormats(const QTextBlock &block, const QVector<P
     doc->markContentsDirty(block.position(), block.length());
 }
 
+void PHPSyntaxHighlighter::longLineSettled()
+{
+    const QTextCursor at = std::exchange(pendingLongLine, QTextCursor());
+    if (!doc || at.isNull() || at.document() != doc)
+        return;
+    settlingLongLine = true;
+    contentsChange(at.block().position(), 0, 0);
+    settlingLongLine = false;
+}
+
 void PHPSyntaxHighlighter::contentsChange(int position, int, int charsAdded)
 {
     const int count = doc->blockCount();
@@ -214,6 +231,14 @@ void PHPSyntaxHighlighter::contentsChange(int position, int, int charsAdded)
     QTextBlock last = doc->findBlock(position + charsAdded);
     if (!last.isValid())
         last = doc->lastBlock();
+    // An edit inside one long line: the line shows no colours, and its end
+    // state, on which the lines below depend, takes a pass over the whole
+    // line. That pass waits until the typing pauses.
+    if (added == 0 && !settlingLongLine && first.isValid() && first == last && first.length() - 1 > LongLineLimit) {
+        pendingLongLine = QTextCursor(first);
+        longLineTimer->start();
+        return;
+    }
     if (!first.isValid()) {
         validTo = 0;
         chainFrom = count;

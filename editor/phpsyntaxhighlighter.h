@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextCharFormat>
 #include <QVector>
 
@@ -52,6 +53,9 @@ public:
     // costs the display far more than finding them. Their end states still
     // count, so the lines below are coloured right.
     static constexpr int LongLineLimit = 20000;
+    // How long the typing in a long line must pause before its end state is
+    // worked out again.
+    static constexpr int LongLineSettleMs = 250;
     static constexpr int BackgroundFormatBlocks = 20000;
 
     // Whether every line's end state is known.
@@ -75,6 +79,9 @@ private:
     int runLine(const QTextBlock &block, int previousState, bool format);
     void applyFormats(const QTextBlock &block, const QVector<PhpSpan> &spans);
     static int stateBefore(const QTextBlock &block);
+    // Works out the end state of the long line edited last, once the
+    // typing has paused.
+    void longLineSettled();
 
     QTextCharFormat keywordFormat;
     QTextCharFormat variableFormat;
@@ -85,6 +92,9 @@ private:
 
     QPointer<QTextDocument> doc;
     QTimer *backgroundTimer = nullptr;
+    QTimer *longLineTimer = nullptr;
+    QTextCursor pendingLongLine;
+    bool settlingLongLine = false;
     // Blocks before `validTo` have right end states. From `chainFrom` on,
     // each block's state was worked out from the state its predecessor
     // holds now, so once a block's new state equals its old one at or past

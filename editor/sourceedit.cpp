@@ -45,6 +45,7 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     setFont(font);
+    installLongLineLayout();
 
     infoPanel = new AddInfoPanel(this);
     functionList = new QComboBox(this);
@@ -242,8 +243,12 @@ void SourceEdit::updatePosInfo()
         w->setStatusLineNumber(cursor.blockNumber() + 1);
         w->setStatusCharNumber(cursor.positionInBlock());
     }
-    updateScopeSelections();
-    applyExtraSelections();
+    if (cursorInLongLine()) {
+        scheduleScopeMarks();
+    } else {
+        updateScopeSelections();
+        applyExtraSelections();
+    }
     if (project())
         updateCompletionWords();
 }
@@ -253,8 +258,9 @@ void SourceEdit::highlightCurrentLine()
     if (!isReadOnly()) {
         currentLineSelection.format.setBackground(QColor(Qt::lightGray).lighter(120));
         currentLineSelection.format.setProperty(QTextFormat::FullWidthSelection, true);
-        currentLineSelection.cursor = textCursor();
-        currentLineSelection.cursor.clearSelection();
+        // Held at the line's start, the mark changes only when the line does
+        // (placing it in a long line costs a pass over the line).
+        currentLineSelection.cursor = QTextCursor(textCursor().block());
     }
     applyExtraSelections();
 }
@@ -274,7 +280,8 @@ void SourceEdit::mouseMoveEvent(QMouseEvent *e)
     QToolTip::hideText();
     mousePos = e->position().toPoint();
     globalMousePos = e->globalPosition().toPoint();
-    QPlainTextEdit::mouseMoveEvent(e);
+    if (!handleLongLineMouse(e))
+        QPlainTextEdit::mouseMoveEvent(e);
 }
 
 void SourceEdit::resizeEvent(QResizeEvent *e)

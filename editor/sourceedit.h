@@ -16,11 +16,13 @@ class QComboBox;
 class QCompleter;
 class QKeyEvent;
 class QStringListModel;
+class QTimer;
 
 namespace ov {
 
 class AddInfoPanel;
 class DODIvez;
+class LongLineLayout;
 class ScopeFinder;
 class MainView;
 class Project;
@@ -224,9 +226,8 @@ protected:
     void paintEvent(QPaintEvent *e) override;
 
 private:
-    // Colours the lines about to be painted in `rect` and keeps the layouts
-    // of long lines, which are costly to make again. Returns the long lines
-    // among them with where they are drawn.
+    // Colours the lines about to be painted in `rect`. Returns the long
+    // lines among them with where they are drawn.
     QList<QPair<QTextBlock, QPointF>> prepareBlocks(const QRect &rect);
     // Draws the part of a long line that lies in `clip`.
     void paintLongLine(const QTextBlock &block, const QPointF &at, const QRect &clip);
@@ -234,6 +235,51 @@ private:
     // only the width changed in a large document.
     void resizeTextArea(QResizeEvent *e);
     // ---- end of display ----
+
+    // ---- long lines (sourceedit_longline.cpp) ----
+    // Lines over LongLineLayout::Limit characters are never laid out by the
+    // text engine (see LongLineLayout): keys, clicks, the cursor's place and
+    // the word at a position are worked out here from the character grid,
+    // in time that does not grow with the line. Elsewhere they hide the
+    // base versions, which would shape the whole line.
+public:
+    QRect cursorRect() const;
+    QRect cursorRect(const QTextCursor &cursor) const;
+    QTextCursor cursorForPosition(const QPoint &pos) const;
+    void centerCursor();
+    // The word at or just before `cursor`, selected.
+    QTextCursor wordUnderCursor(QTextCursor cursor) const;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+protected:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void doSetTextCursor(const QTextCursor &cursor) override;
+
+private:
+    LongLineLayout *longLineLayout() const;
+    void installLongLineLayout();
+    bool cursorInLongLine() const;
+    // Position under a viewport point when it lies on a long line, else -1.
+    int longLinePositionAt(const QPoint &pos) const;
+    bool handleLongLineKey(QKeyEvent *e);
+    bool handleLongLineMouse(QMouseEvent *e);
+    void moveInLongLine(int position, QTextCursor::MoveMode mode);
+    void scrollToLongLineCursor();
+    // Text of the document between two positions, without copying the line.
+    QString textBetween(int from, int to) const;
+    bool longLineDrag = false;
+    // In a long line the bracket marks follow once the cursor rests: finding
+    // them there copies and sums up the line.
+    void scheduleScopeMarks();
+    QTimer *scopeMarkTimer = nullptr;
+    // Where the last character typed into a long line left the cursor.
+    int lastTypedEnd = -1;
+    int lastTypedRevision = -1;
+    QObject *textControl = nullptr;
+    // ---- end of long lines ----
 
     // ---- navigation (sourceedit_navigation.cpp) ----
     CompletionWords completionWords;

@@ -9,7 +9,9 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <algorithm>
+#include <cmath>
 
+#include "editor/longlinelayout.h"
 #include "editor/mainview.h"
 #include "editor/phpsyntaxhighlighter.h"
 
@@ -28,16 +30,15 @@ void SourceEdit::paintEvent(QPaintEvent *e)
 {
     const QRect er = e->rect();
     const QList<QPair<QTextBlock, QPointF>> longLines = prepareBlocks(er);
-    // The base class draws every glyph of a line on each paint, shown or
-    // not, so a long line would cost a long time per paint, cursor blinks
-    // included. Long lines are drawn here, only their visible stretch; moved
-    // out of the way, the base class skips them (it leaves out lines below
-    // the area it paints).
-    for (const auto &[block, at] : longLines)
-        block.layout()->setPosition(QPointF(0, 1e6));
+    // Long lines have no layout of the engine's; the base class passes them
+    // by and they are drawn here, only their visible stretch.
+    LongLineLayout *layout = longLineLayout();
+    if (layout)
+        layout->setLongLinesHidden(true);
     QPlainTextEdit::paintEvent(e);
+    if (layout)
+        layout->setLongLinesHidden(false);
     for (const auto &[block, at] : longLines) {
-        block.layout()->setPosition(QPointF());
         const QRect band =
             QRectF(er.left(), at.y(), er.width(), blockBoundingRect(block).height()).toAlignedRect() & er;
         if (!band.isEmpty())
@@ -47,80 +48,109 @@ void SourceEdit::paintEvent(QPaintEvent *e)
 
 void SourceEdit::paintLongLine(const QTextBlock &block, const QPointF &at, const QRect &clip)
 {
-    QTextLayout *layout = block.layout();
-    if (layout->lineCount() == 0)
-        return;
-    const QTextLine line = layout->lineAt(0);
-    const QString text = block.text();
-    const int n = int(text.size());
-    // The stretch under the clip, a little wider so glyphs cut at its edges
-    // show. (xToCursor answers the line's end for any x past its first
-    // stretch, so the positions are searched by their x.)
-    const auto positionAt = [&](qreal x) {
-        int lo = 0, hi = n;
-        while (lo < hi) {
-            const int mid = lo + (hi - lo) / 2;
-            if (line.cursorToX(mid) < x)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        return lo;
-    };
-    int a = std::max(0, positionAt(clip.left() - at.x()) - 2);
-    int b = std::min(n, positionAt(clip.right() + 1 - at.x()) + 2);
-    if (a > 0 && text.at(a).isLowSurrogate())
-        --a;
-    if (b < n && text.at(b).isLowSurrogate())
-        ++b;
-    QTextLayout part(text.mid(a, b - a), document()->defaultFont());
-    part.setTextOption(layout->textOption());
-    part.beginLayout();
-    QTextLine partLine = part.createLine();
-    partLine.setLeadingIncluded(true);
-    partLine.setPosition(QPointF(0, 0));
-    part.endLayout();
-    const QPointF origin(at.x() + line.cursorToX(a), at.y() + line.y());
-
-    // The selections and the cursor as the base class would draw them.
-    const QAbstractTextDocumentLayout::PaintContext context = getPaintContext();
+    const LongLineLayout *layout = longLineLayout();
+    const int n = block.length() - 1;
     const int blockStart = block.position();
-    QList<QTextLayout::FormatRange> selections;
-    for (const QAbstractTextDocumentLayout::Selection &range : context.selections) {
-        QTextLayout::FormatRange o;
-        o.format = range.format;
-        const int from = range.cursor.selectionStart() - blockStart;
-        const int to = range.cursor.selectionEnd() - blockStart;
-        if (from < block.length() && to > 0 && to > from) {
-            o.start = std::max(from, a) - a;
-            o.length = std::min(to, b + 1) - a - o.start;
-        } else if (!range.cursor.hasSelection() && range.format.hasProperty(QTextFormat::FullWidthSelection)
-                   && block.contains(range.cursor.position())) {
-            o.start = 0;
-            o.length = b - a + 1;
-        } else {
-            continue;
-        }
-        if (o.length > 0)
-            selections.append(o);
-    }
-    const int cursor = context.cursorPosition - blockStart;
-    const bool drawCursor = cursor >= 0 && cursor < block.length() && cursor >= a && cursor <= b;
-    if (drawCursor && overwriteMode() && cursor < n) {
-        QTextLayout::FormatRange o;
-        o.start = cursor - a;
-        o.length = 1;
-        o.format.setForeground(palette().base());
-        o.format.setBackground(palette().text());
-        selections.append(o);
-    }
+    const qreal cell = std::max<qreal>(layout->advance(), 1);
+    const qreal origin = at.x() + layout->columnX(0);
+    const auto xOf = [&](int column) { return origin + column * cell; };
+    // The cells under the clip, one more on each side for glyphs cut there.
+    int a = std::clamp(int(std::floor((clip.left() - origin) / cell)) - 1, 0, n);
+    const int b = std::clamp(int(std::ceil((clip.right() + 1 - origin) / cell)) + 1, a, n);
+    if (a > 0 && document()->characterAt(blockStart + a).isLowSurrogate())
+        --a;
+    const QString text = textBetween(blockStart + a, blockStart + b);
+    const qreal top = at.y();
+    const qreal height = layout->lineHeight();
+    const qreal baseline = top + layout->ascent();
 
     QPainter painter(viewport());
     painter.setClipRect(clip);
-    painter.setPen(context.palette.text().color());
-    part.draw(&painter, origin, selections, clip);
-    if (drawCursor && !(overwriteMode() && cursor < n))
-        part.drawCursor(&painter, origin, cursor - a, cursorWidth());
+    const QFont font = document()->defaultFont();
+    const QAbstractTextDocumentLayout::PaintContext context = getPaintContext();
+
+    // Backgrounds first: the line's mark, extra selections, the selection
+    // (last in the list, so on top). A selection that runs past the line's
+    // end takes one more cell, for the line break.
+    struct Range {
+        int from, to;
+        QTextCharFormat format;
+    };
+    QList<Range> ranges;
+    for (const QAbstractTextDocumentLayout::Selection &range : context.selections) {
+        const int from = range.cursor.selectionStart() - blockStart;
+        const int to = range.cursor.selectionEnd() - blockStart;
+        if (range.cursor.hasSelection()) {
+            if (to > 0 && from <= n)
+                ranges.append({std::max(from, 0), std::min(to, n + 1), range.format});
+        } else if (range.format.hasProperty(QTextFormat::FullWidthSelection) && block.contains(range.cursor.position())) {
+            painter.fillRect(QRectF(clip.left(), top, clip.width(), height), range.format.background());
+        }
+    }
+    for (const Range &r : ranges)
+        if (r.format.hasProperty(QTextFormat::BackgroundBrush))
+            painter.fillRect(QRectF(xOf(r.from), top, (r.to - r.from) * cell, height), r.format.background());
+
+    // The text, cell by cell: a run of plain ASCII in one call (a
+    // fixed-pitch font keeps it on the grid), anything else one character
+    // at its own cell, so that what is drawn is where the cursor says.
+    const int cursorPos = textCursor().position() - blockStart;
+    const bool showCursor = hasFocus() && cursorPos >= 0 && cursorPos <= n && !isReadOnly();
+    const bool blockCursor = showCursor && overwriteMode() && cursorPos < n;
+    const auto drawPiece = [&](int from, int to) {
+        // The last range with a colour over the piece gives its pen.
+        QColor pen = context.palette.text().color();
+        bool bold = false;
+        for (const Range &r : ranges) {
+            if (r.from <= from && to <= r.to) {
+                if (r.format.hasProperty(QTextFormat::ForegroundBrush))
+                    pen = r.format.foreground().color();
+                if (r.format.hasProperty(QTextFormat::FontWeight))
+                    bold = r.format.fontWeight() > QFont::Normal;
+            }
+        }
+        if (blockCursor && from == cursorPos)
+            pen = palette().base().color();
+        QFont f = font;
+        f.setBold(bold);
+        painter.setFont(f);
+        painter.setPen(pen);
+        int i = from;
+        while (i < to) {
+            const QChar c = text.at(i - a);
+            int j = i + 1;
+            if (c.unicode() >= 0x20 && c.unicode() < 0x7f && !bold) {
+                while (j < to && text.at(j - a).unicode() >= 0x20 && text.at(j - a).unicode() < 0x7f)
+                    ++j;
+            } else if (c.isHighSurrogate() && j < to) {
+                ++j;
+            }
+            if (!(j == i + 1 && c == QLatin1Char(' ')))
+                painter.drawText(QPointF(xOf(i), baseline), text.mid(i - a, j - i));
+            i = j;
+        }
+    };
+    if (blockCursor)
+        painter.fillRect(QRectF(xOf(cursorPos), top, cell, height), context.palette.text());
+    // Pieces end where a range or the block cursor starts or ends.
+    QList<int> cuts{a, b};
+    for (const Range &r : ranges)
+        cuts << std::clamp(r.from, a, b) << std::clamp(r.to, a, b);
+    if (blockCursor)
+        cuts << std::clamp(cursorPos, a, b) << std::clamp(cursorPos + 1, a, b);
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    for (int k = 0; k + 1 < cuts.size(); ++k) {
+        int from = cuts[k], to = cuts[k + 1];
+        if (to < b && text.at(to - a).isLowSurrogate())
+            ++to;
+        if (from > a && text.at(from - a).isLowSurrogate())
+            ++from;
+        if (from < to)
+            drawPiece(from, to);
+    }
+    if (showCursor && !blockCursor)
+        painter.fillRect(QRectF(xOf(cursorPos), top, cursorWidth(), height), context.palette.text());
 }
 
 void SourceEdit::resizeTextArea(QResizeEvent *e)
@@ -149,16 +179,12 @@ QList<QPair<QTextBlock, QPointF>> SourceEdit::prepareBlocks(const QRect &rect)
     QTextBlock first, last;
     for (qreal top = offset.y() + blockBoundingGeometry(block).top(); block.isValid() && top <= rect.bottom();
          block = block.next()) {
-        // Without its cache a layout drops its glyphs after each layout, and
-        // every paint or cursor move in a long line would shape it whole again.
-        if (block.length() > PHPSyntaxHighlighter::LongLineLimit)
-            block.layout()->setCacheEnabled(true);
         const qreal bottom = top + blockBoundingRect(block).height();
         if (block.isVisible() && bottom >= rect.top()) {
             if (!first.isValid())
                 first = block;
             last = block;
-            if (block.length() > PHPSyntaxHighlighter::LongLineLimit)
+            if (LongLineLayout::isLong(block))
                 longLines.append({block, QPointF(offset.x(), top)});
         }
         top = bottom;

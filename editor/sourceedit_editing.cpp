@@ -393,6 +393,8 @@ void SourceEdit::keyPressEvent(QKeyEvent *e)
 
 void SourceEdit::handleEditingKey(QKeyEvent *e)
 {
+    if (handleLongLineKey(e))
+        return;
     if (handleMovementKey(e))
         return;
     // The other handlers write through cursors, which a read-only editor

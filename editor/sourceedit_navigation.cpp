@@ -119,8 +119,7 @@ bool SourceEdit::completerTakesKey(QKeyEvent *e)
 // with it, and a lone "$" opens the list of variables.
 QString SourceEdit::completionPrefixAtCursor() const
 {
-    QTextCursor word = textCursor();
-    word.select(QTextCursor::WordUnderCursor);
+    const QTextCursor word = wordUnderCursor(textCursor());
     QString prefix = word.selectedText();
     const int start = prefix.isEmpty() ? textCursor().position() : word.selectionStart();
     if (!prefix.startsWith(QLatin1Char('$')) && start > 0
@@ -182,8 +181,7 @@ void SourceEdit::insertCompletion(QString completion)
 bool SourceEdit::event(QEvent *e)
 {
     if (e->type() == QEvent::ToolTip) {
-        QTextCursor c = cursorForPosition(mousePos);
-        c.select(QTextCursor::WordUnderCursor);
+        const QTextCursor c = wordUnderCursor(cursorForPosition(mousePos));
         const QString word = c.selectedText();
         const Project *p = project();
         if (p && view && !word.isEmpty() && view->getFunctionNames().contains(word)

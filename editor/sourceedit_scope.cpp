@@ -4,6 +4,7 @@
 #include <QFont>
 
 #include "editor/core/scopefinder.h"
+#include "editor/longlinelayout.h"
 
 namespace ov {
 
@@ -11,15 +12,12 @@ namespace {
 
 void selectCharacter(QTextEdit::ExtraSelection &sel, QTextDocument *doc, int at)
 {
-    sel.cursor = QTextCursor(doc);
-    sel.cursor.setPosition(at);
-    sel.cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+    sel.cursor = LongLineLayout::placedCursor(doc, at, at + 1);
 }
 
 void selectNothing(QTextEdit::ExtraSelection &sel, QTextDocument *doc, int at)
 {
-    sel.cursor = QTextCursor(doc);
-    sel.cursor.setPosition(at);
+    sel.cursor = LongLineLayout::placedCursor(doc, at, at);
 }
 
 // Formats are changed in place: properties set earlier stay until set again.

@@ -160,6 +160,7 @@ ScopeFinder::~ScopeFinder() = default;
 void ScopeFinder::rebuild()
 {
     chunks.clear();
+    staleLine = -1;
     lineCount = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         if (chunks.empty() || int(chunks.back().lines.size()) >= ChunkLines)
@@ -187,6 +188,12 @@ void ScopeFinder::contentsChange(int position, int, int charsAdded)
     QTextBlock last = doc->findBlock(position + charsAdded);
     if (!last.isValid())
         last = doc->lastBlock();
+    if (newCount == lineCount && first == last && first.length() - 1 > 2 * SegmentLength) {
+        if (staleLine != first.blockNumber())
+            settleStaleLine();
+        staleLine = first.blockNumber();
+        return;
+    }
     const int firstNumber = first.blockNumber();
     const int newLines = last.blockNumber() - firstNumber + 1;
     const int oldLines = newLines - (newCount - lineCount);
@@ -201,7 +208,23 @@ void ScopeFinder::contentsChange(int position, int, int charsAdded)
         b = b.next();
     }
     replaceLines(firstNumber, oldLines, std::move(lines));
+    if (staleLine >= firstNumber + oldLines)
+        staleLine += newCount - lineCount;
+    else if (staleLine >= firstNumber)
+        staleLine = -1;   // summed up again just now
     lineCount = newCount;
+}
+
+void ScopeFinder::settleStaleLine()
+{
+    if (staleLine < 0)
+        return;
+    int c, off;
+    locate(staleLine, &c, &off);
+    Line &line = chunks[c].lines[off];
+    line.sum = lineSummary(doc->findBlockByNumber(staleLine).text(), &line.segments);
+    chunks[c].dirty = true;
+    staleLine = -1;
 }
 
 void ScopeFinder::replaceLines(int first, int oldCount, std::vector<Line> &&lines)
@@ -396,6 +419,7 @@ int ScopeFinder::search(int pos, int firstType, int lastType, int s[4], int e[4]
         return ScopeOutside;
     if (!built)
         rebuild();
+    settleStaleLine();
     const QTextBlock block = doc->findBlock(pos);
     const QString text = block.text();
     const int rel = pos - block.position();

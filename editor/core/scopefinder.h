@@ -85,11 +85,17 @@ private:
     int searchForward(const QTextBlock &block, const QString &text, int rel, int type);
     int searchBackward(const QTextBlock &block, const QString &text, int rel, int type);
     const Line &lineAt(int block);
+    // Sums up the long line edited last, if it waits for that.
+    void settleStaleLine();
 
     QTextDocument *doc;
     std::vector<Chunk> chunks;
     int lineCount = 0;
     bool built = false;
+    // A long line edited since it was last summed up, or -1. Summing up a
+    // long line takes a pass over it; typing in it does not search, so the
+    // pass waits for the next search.
+    int staleLine = -1;
 };
 
 } // namespace ov

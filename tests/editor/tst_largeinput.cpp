@@ -1,6 +1,9 @@
 // Large documents and very long lines: highlighting stays local to what is
 // shown and edited, a long line opens, takes keys and saves back unchanged.
 #include <QElapsedTimer>
+#include <QImage>
+#include <QScrollBar>
+#include <QtMath>
 #include <QPlainTextDocumentLayout>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -11,6 +14,7 @@
 
 #include "app/dodivez.h"
 #include "editor/core/phphighlightengine.h"
+#include "editor/longlinelayout.h"
 #include "editor/mainview.h"
 #include "editor/phpsyntaxhighlighter.h"
 #include "editor/sourceedit.h"
@@ -60,6 +64,41 @@ bool waitComplete(const PHPSyntaxHighlighter &h)
     while (!h.isComplete() && t.elapsed() < 60000)
         QCoreApplication::processEvents();
     return h.isComplete();
+}
+
+// One line of `size` characters of minified-looking PHP, without tabs.
+QByteArray longLine(int size)
+{
+    QByteArray line = "<?php ";
+    while (line.size() < size)
+        line += "$a=array(1,'b');if($c){echo \"d\";} ";
+    line.truncate(size);
+    return line;
+}
+
+qint64 medianKeystrokeNs(SourceEdit *e, int count)
+{
+    QVector<qint64> times;
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QTest::keyClick(e, Qt::Key_K);
+        QCoreApplication::processEvents();
+        times << t.nsecsElapsed();
+    }
+    std::sort(times.begin(), times.end());
+    return times[count / 2];
+}
+
+// Whether any pixel of `image` between x0 and x1 (exclusive) in the rows
+// of `rows` is dark.
+bool hasInk(const QImage &image, qreal x0, qreal x1, const QRect &rows)
+{
+    for (int x = qCeil(x0); x < qFloor(x1); ++x)
+        for (int y = rows.top(); y <= rows.bottom(); ++y)
+            if (x >= 0 && x < image.width() && y >= 0 && y < image.height() && qGray(image.pixel(x, y)) < 110)
+                return true;
+    return false;
 }
 
 QString phpLines(int n)
@@ -194,6 +233,160 @@ private Q_SLOTS:
         QVERIFY(e->saveDocument());
         QCOMPARE(ovtest::readFile(dir.filePath("line.php")), bytes);
         QVERIFY2(t.elapsed() < 60000, qPrintable(QString::number(t.elapsed())));
+    }
+
+    // Typing, deleting and selecting in the middle of a 3 MB line, then
+    // undoing it all: the text is right after every step and the saved
+    // bytes are the ones expected.
+    void editingInLongLineKeepsTextExact()
+    {
+        const QByteArray original = longLine(3 * 1024 * 1024);
+        SourceEdit *e = open("edit.php", original + "\nnext\n");
+        QVERIFY(e);
+        QTextDocument *doc = e->document();
+        QString expected = QString::fromLatin1(original);
+        const int mid = int(original.size()) / 2;
+        e->goToPosition(mid);
+        const auto line = [doc] { return doc->firstBlock().text(); };
+
+        QTest::keyClicks(e, "xyz");
+        expected.insert(mid, "xyz");
+        QCOMPARE(e->textCursor().position(), mid + 3);
+        QTest::keyClick(e, Qt::Key_Backspace);
+        expected.remove(mid + 2, 1);
+        QTest::keyClick(e, Qt::Key_Left);
+        QTest::keyClick(e, Qt::Key_Left);
+        QTest::keyClick(e, Qt::Key_Delete);
+        expected.remove(mid, 1);
+        QCOMPARE(line(), expected);
+        QCOMPARE(e->textCursor().position(), mid);
+
+        // A selection made with the keys is replaced by what is typed.
+        QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(e->textCursor().selectedText(), expected.mid(mid, 2));
+        QTest::keyClick(e, Qt::Key_Q);
+        expected.replace(mid, 2, "q");
+        QCOMPARE(line(), expected);
+        // End goes to the end of the last word first, then to the line's end.
+        int wordEnd = int(expected.size());
+        while (expected.at(wordEnd - 1) == QLatin1Char(' '))
+            --wordEnd;
+        QTest::keyClick(e, Qt::Key_End);
+        QCOMPARE(e->textCursor().position(), wordEnd);
+        if (wordEnd != expected.size()) {
+            QTest::keyClick(e, Qt::Key_End);
+            QCOMPARE(e->textCursor().position(), int(expected.size()));
+        }
+        QTest::keyClick(e, Qt::Key_Home);
+        QCOMPARE(e->textCursor().position(), 0);
+        QTest::keyClick(e, Qt::Key_Down);
+        QCOMPARE(e->textCursor().block().text(), QStringLiteral("next"));
+
+        QVERIFY(e->saveDocument());
+        QCOMPARE(ovtest::readFile(dir.filePath("edit.php")), expected.toLatin1() + "\nnext\n");
+        while (doc->isUndoAvailable())
+            doc->undo();
+        QCOMPARE(line(), QString::fromLatin1(original));
+    }
+
+    // In a line longer than the engine can place (about four million
+    // characters), the cursor's rectangle, a click and the drawing agree:
+    // a click lands on the character drawn under it.
+    void pointsAndPositionsAgreeInLongLine()
+    {
+        QByteArray line = longLine(4500 * 1024);
+        const int at = 4400 * 1024;
+        line.replace(at - 8, 20, "        MMMM        ");
+        SourceEdit *e = open("far.php", line + "\n");
+        QVERIFY(e);
+        e->setFocus();
+        e->goToPosition(at - 4);   // the cursor among the spaces before the mark
+        QCoreApplication::processEvents();
+        const QRect first = e->cursorRect();
+        QVERIFY(e->viewport()->rect().contains(first.center()));
+        QTextCursor c = e->textCursor();
+        c.setPosition(at);
+        const QRect markStart = e->cursorRect(c);
+        c.setPosition(at + 4);
+        const QRect markEnd = e->cursorRect(c);
+        c.setPosition(at + 12);
+        const QRect blankEnd = e->cursorRect(c);
+        const qreal cell = (markEnd.left() - markStart.left()) / 4.0;
+        QVERIFY(cell > 2);
+        QVERIFY(qAbs(markStart.left() - first.left() - 4 * cell) <= 1);
+
+        const QImage image = e->viewport()->grab().toImage();
+        const QRect rows(0, markStart.top() + 2, 1, markStart.height() - 4);
+        QVERIFY(hasInk(image, markStart.left(), markEnd.left(), rows));
+        QVERIFY(!hasInk(image, markEnd.left() + 2, blankEnd.left() - 1, rows));
+
+        const int y = markStart.center().y();
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(markStart.left() + 1, y));
+        QCOMPARE(e->textCursor().position(), at);
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(qRound(markStart.left() + 2.8 * cell), y));
+        QCOMPARE(e->textCursor().position(), at + 3);
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(markStart.left() + 1, y));
+        QCOMPARE(e->textCursor().selectedText(), QStringLiteral("MMM"));
+        QTest::mouseDClick(e->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(qRound(markStart.left() + 1.5 * cell), y));
+        QCOMPARE(e->textCursor().selectedText(), QStringLiteral("MMMM"));
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(markStart.left() + 1, y));
+        QTest::keyClick(e, Qt::Key_W);
+        QCOMPARE(e->document()->firstBlock().text().mid(at - 1, 6), QStringLiteral(" wMMMM"));
+    }
+
+    // The cost of a keystroke does not grow with the line it lands in.
+    void keystrokeCostDoesNotGrowWithLineLength()
+    {
+        SourceEdit *small = open("small.php", longLine(200 * 1024) + "\n");
+        QVERIFY(small);
+        small->goToPosition(100 * 1024);
+        medianKeystrokeNs(small, 3);   // warm up
+        const qint64 smallNs = medianKeystrokeNs(small, 15);
+        ovtest::discardAllTabs(view());
+        SourceEdit *big = open("big.php", longLine(4 * 1024 * 1024) + "\n");
+        QVERIFY(big);
+        big->goToPosition(2 * 1024 * 1024);
+        medianKeystrokeNs(big, 3);
+        const qint64 bigNs = medianKeystrokeNs(big, 15);
+        QVERIFY2(bigNs < 5 * smallNs + 20'000'000,
+                 qPrintable(QStringLiteral("200 KB: %1 us, 4 MB: %2 us").arg(smallNs / 1000).arg(bigNs / 1000)));
+    }
+
+    // Up and Down between a short line and a long one keep the column; a
+    // line that grows past the limit and shrinks back stays editable.
+    void movingBetweenShortAndLongLines()
+    {
+        const QByteArray shortLine = "0123456789";
+        SourceEdit *e = open("mixed.php", shortLine + "\n" + longLine(LongLineLayout::Limit + 10) + "\n" + shortLine + "\n");
+        QVERIFY(e);
+        QTextDocument *doc = e->document();
+        e->goToPosition(6);
+        QTest::keyClick(e, Qt::Key_Down);
+        QCOMPARE(e->textCursor().positionInBlock(), 6);
+        QCOMPARE(e->textCursor().blockNumber(), 1);
+        QTest::keyClick(e, Qt::Key_Down);
+        QCOMPARE(e->textCursor().blockNumber(), 2);
+        QCOMPARE(e->textCursor().positionInBlock(), 6);
+        QTest::keyClick(e, Qt::Key_Up);
+        QTest::keyClick(e, Qt::Key_Up);
+        QCOMPARE(e->textCursor().position(), 6);
+
+        // Shrinking the long line below the limit hands it back to the engine.
+        QTextCursor c(doc->findBlockByNumber(1));
+        c.movePosition(QTextCursor::EndOfBlock);
+        c.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, 20);
+        c.removeSelectedText();
+        QVERIFY(!LongLineLayout::isLong(doc->findBlockByNumber(1)));
+        QCoreApplication::processEvents();
+        QVERIFY(doc->findBlockByNumber(1).layout()->lineCount() > 0);
+        c.insertText(QString(30, QLatin1Char('z')));
+        QVERIFY(LongLineLayout::isLong(doc->findBlockByNumber(1)));
+        QCOMPARE(doc->findBlockByNumber(1).layout()->lineCount(), 0);
+        e->setTextCursor(c);
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QCOMPARE(doc->findBlockByNumber(1).text().right(3), QStringLiteral("zzz"));
+        QCOMPARE(doc->findBlockByNumber(1).length() - 1, LongLineLayout::Limit + 19);
     }
 };
 
