@@ -318,7 +318,11 @@ private Q_SLOTS:
 
         const QImage image = e->viewport()->grab().toImage();
         const QRect rows(0, markStart.top() + 2, 1, markStart.height() - 4);
-        QVERIFY(hasInk(image, markStart.left(), markEnd.left(), rows));
+        // Ink in the four cells of the mark and none in the blank cells on
+        // either side (the cursor stands four cells before the mark).
+        QVERIFY(hasInk(image, markStart.left(), markStart.left() + cell, rows));
+        QVERIFY(hasInk(image, markEnd.left() - cell, markEnd.left(), rows));
+        QVERIFY(!hasInk(image, first.left() + 2, markStart.left() - 1, rows));
         QVERIFY(!hasInk(image, markEnd.left() + 2, blankEnd.left() - 1, rows));
 
         const int y = markStart.center().y();
