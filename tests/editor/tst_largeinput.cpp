@@ -391,6 +391,17 @@ private Q_SLOTS:
         QTest::keyClick(e, Qt::Key_Backspace);
         QCOMPARE(doc->findBlockByNumber(1).text().right(3), QStringLiteral("zzz"));
         QCOMPARE(doc->findBlockByNumber(1).length() - 1, LongLineLayout::Limit + 19);
+
+        // Enter in the middle of an indented long line indents the new line
+        // as deep.
+        QTextCursor start(doc->findBlockByNumber(1));
+        start.insertText(QStringLiteral("    "));
+        const QString before = doc->findBlockByNumber(1).text();
+        e->goToPosition(doc->findBlockByNumber(1).position() + 1000);
+        QTest::keyClick(e, Qt::Key_Return);
+        QCOMPARE(doc->findBlockByNumber(1).text(), before.left(1000));
+        QCOMPARE(doc->findBlockByNumber(2).text(), QStringLiteral("    ") + before.mid(1000));
+        QCOMPARE(e->textCursor().position(), doc->findBlockByNumber(2).position() + 4);
     }
 };
 
