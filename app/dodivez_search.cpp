@@ -15,6 +15,7 @@
 #include "app/dialogs.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"
+#include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
 #include "project/project.h"
 #include "search/core/filesearch.h"
@@ -40,47 +41,70 @@ bool readEditorText(const QString &fileName, QString *text)
     return true;
 }
 
-// The editor of every open file, by path (the first tab of a path wins, as in getSource).
-QHash<QString, SourceEdit *> openEditors(MainView *view)
+// The page of an open file: its editor, or the tab whose editor is still
+// to be made. Neither makes one.
+struct OpenPage {
+    SourceEdit *editor = nullptr;
+    PendingSource *pending = nullptr;
+    QWidget *widget() const { return editor ? static_cast<QWidget *>(editor) : pending; }
+    // The text as the user sees it, unsaved edits included.
+    QString text() const { return editor ? editor->document()->toRawText() : pending->text(); }
+};
+
+OpenPage openPage(MainView *view, int idx)
 {
-    QHash<QString, SourceEdit *> open;
+    return OpenPage{view->realizedSource(idx), view->pendingSource(idx)};
+}
+
+// Every open file's page, by path (the first tab of a path wins, as in getSource).
+QHash<QString, OpenPage> openPages(MainView *view)
+{
+    QHash<QString, OpenPage> open;
     for (int i = 0; i < view->count(); ++i) {
-        SourceEdit *editor = view->getSource(i);
-        if (editor && !open.contains(editor->getFilePath()))
-            open.insert(editor->getFilePath(), editor);
+        const QString path = view->sourcePath(i);
+        if (!path.isEmpty() && !open.contains(path))
+            open.insert(path, openPage(view, i));
     }
     return open;
 }
 
-// Replace All in one file. `editor` is the file's open editor, or null: a
-// file that is not open is opened in a new tab, without making that tab
-// current, once its bytes show a hit. Back to front, so that the earlier
-// positions stay valid, in one edit block: one undo step undoes the file's
-// replacement. Returns the count; `editor` ends as the changed editor.
+// Replace All in one file. `page` is the file's open page, or none: a file
+// that is not open is opened in a new tab behind the current one, without
+// an editor yet, once its bytes show a hit. An editor's document takes the
+// replacements as one undo step. Returns the count; `page` ends as the
+// changed file's page.
 int replaceAllIn(MainView *view, const QString &fileName, const TextMatcher &matcher, const QString &dst,
-                 SourceEdit *&editor)
+                 OpenPage &page)
 {
     if (matcher.findsNothing())
         return 0;
-    if (!editor) {
-        QList<FindEntry> first;
-        if (!searchFile(SearchSource{fileName, QString(), false}, matcher, &first, 1) || first.isEmpty())
-            return 0;
-        if (!(editor = view->addSourceInBackground(fileName)))
-            return 0;
+    if (page.editor) {
+        QTextDocument *doc = page.editor->document();
+        const QList<qsizetype> hits = matcher.replaceAllHits(matcher.prepare(doc->toRawText()), dst);
+        replaceInDocument(doc, hits, matcher.length(), dst);
+        return int(hits.size());
     }
-    QTextDocument *doc = editor->document();
-    const QList<qsizetype> hits = matcher.replaceAllHits(matcher.prepare(doc->toRawText()), dst);
+    if (page.pending) {
+        const QList<qsizetype> hits = matcher.replaceAllHits(matcher.prepare(page.pending->text()), dst);
+        page.pending->replace(hits, matcher.length(), dst);
+        return int(hits.size());
+    }
+    // Most files hold no hit: the byte search of plain ASCII says so without
+    // decoding. Other text is decoded once, for both.
+    QByteArray bytes;
+    if (!readRegularFile(fileName, &bytes) || (isAscii(bytes) && matcher.findAllInBytes(fileName, bytes, 1).isEmpty()))
+        return 0;
+    const QString text = PendingSource::textOf(bytes);
+    const QList<qsizetype> hits = matcher.replaceAllHits(matcher.prepare(text), dst);
     if (hits.isEmpty())
         return 0;
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    for (qsizetype i = hits.size() - 1; i >= 0; --i) {
-        cursor.setPosition(int(hits[i]));
-        cursor.setPosition(int(hits[i] + matcher.length()), QTextCursor::KeepAnchor);
-        cursor.insertText(dst);
-    }
-    cursor.endEditBlock();
+    // Replaced before it is a tab: a tab that becomes current at once makes
+    // its editor from it.
+    auto *opened = new PendingSource(fileName, LoadedFile::stamped(fileName, std::move(bytes)), text, view);
+    opened->replace(hits, matcher.length(), dst);
+    if (!view->addPendingSource(opened))
+        return 0;
+    page.pending = opened;
     return int(hits.size());
 }
 
@@ -118,8 +142,9 @@ QStringList DODIvez::scopeFiles(int scope)
             files << editor->getFilePath();
     } else if (scope == 1) {
         for (int i = 0; i < view->count(); ++i) {
-            if (SourceEdit *editor = view->getSource(i))
-                files << editor->getFilePath();
+            const QString path = view->sourcePath(i);
+            if (!path.isEmpty())
+                files << path;
         }
     } else if (projectTree->getRootItem()) {
         files = projectTree->getProjectFiles();
@@ -133,13 +158,20 @@ int DODIvez::findInFile(QString fileName, QString text, QString replacement, boo
                         bool replace, bool show)
 {
     const TextMatcher matcher(text, matchCase, matchWord);
-    SourceEdit *editor = view->getSource(fileName);
+    const int open = view->indexOfSource(fileName);
+    SourceEdit *editor = view->realizedSource(open);
+    PendingSource *pending = view->pendingSource(open);
     QString content;
     qsizetype hit = -1;
     if (editor) {
         const QTextCursor cursor = editor->textCursor();
         content = editor->document()->toRawText();
         hit = matcher.nextValid(matcher.prepare(content), cursor.selectionEnd(), cursor.position(),
+                                findNReplaceStartPosition);
+    } else if (pending) {
+        // Its editor is made only once a hit in it is shown.
+        content = pending->text();
+        hit = matcher.nextValid(matcher.prepare(content), pending->cursorPosition(), pending->cursorPosition(),
                                 findNReplaceStartPosition);
     } else {
         QList<FindEntry> first;
@@ -159,7 +191,8 @@ int DODIvez::findInFile(QString fileName, QString text, QString replacement, boo
 
     if (!view->addSource(fileName) || !(editor = view->getSource(fileName)))
         return -1;
-    const QString shown = editor->document()->toRawText();
+    // The editor of a tab that had none yet was made from the same bytes.
+    const QString shown = pending ? content : editor->document()->toRawText();
     if (shown != content) {
         // The file changed on disk between reading and opening it.
         hit = matcher.nextValid(matcher.prepare(shown), 0, 0, findNReplaceStartPosition);
@@ -211,10 +244,11 @@ void DODIvez::replaceNext(QString src, QString dst, bool matchCase, bool matchWo
 
 int DODIvez::replaceAllInFile(QString fileName, QString src, QString dst, bool matchCase, bool matchWord)
 {
-    SourceEdit *editor = view->getSource(fileName);
-    const int count = replaceAllIn(view, fileName, TextMatcher(src, matchCase, matchWord), dst, editor);
+    const int open = view->indexOfSource(fileName);
+    OpenPage page = openPage(view, open);
+    const int count = replaceAllIn(view, fileName, TextMatcher(src, matchCase, matchWord), dst, page);
     if (count > 0)
-        view->setCurrentWidget(editor);
+        view->setCurrentWidget(page.widget());
     return count;
 }
 
@@ -225,18 +259,18 @@ void DODIvez::replaceAll(QString src, QString dst, bool matchCase, bool matchWor
     QStringList files = scopeFiles(scope);
     files.removeDuplicates();
     const TextMatcher matcher(src, matchCase, matchWord);
-    const QHash<QString, SourceEdit *> open = openEditors(view);
+    const QHash<QString, OpenPage> open = openPages(view);
     qint64 total = 0;
     {
         // Hundreds of files may open here: their tabs open behind the
         // current one, and only the last changed file's tab is shown.
         view->beginManyChanges();
-        SourceEdit *last = nullptr;
+        QWidget *last = nullptr;
         for (const QString &file : std::as_const(files)) {
-            SourceEdit *editor = open.value(file);
-            if (const int count = replaceAllIn(view, file, matcher, dst, editor)) {
+            OpenPage page = open.value(file);
+            if (const int count = replaceAllIn(view, file, matcher, dst, page)) {
                 total += count;
-                last = editor;
+                last = page.widget();
             }
         }
         if (last)
@@ -254,13 +288,14 @@ void DODIvez::findInFiles(QStringList files, QString text, bool matchCase, bool 
     const TextMatcher matcher(text, matchCase, matchWord);
     if (matcher.findsNothing() || files.isEmpty())
         return;
-    const QHash<QString, SourceEdit *> open = openEditors(view);
+    const QHash<QString, OpenPage> open = openPages(view);
     // Open files are searched as the user sees them, unsaved edits included.
     QList<SearchSource> sources;
     sources.reserve(files.size());
     for (const QString &file : std::as_const(files)) {
-        if (SourceEdit *editor = open.value(file))
-            sources.append(SearchSource{file, editor->document()->toRawText(), true});
+        const auto page = open.constFind(file);
+        if (page != open.cend())
+            sources.append(SearchSource{file, page->text(), true});
         else
             sources.append(SearchSource{file, QString(), false});
     }

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "app/dialogs.h"
+#include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
 
 namespace ov {
@@ -39,9 +40,17 @@ void FileChangeMonitor::watch(SourceEdit *editor)
         watcher.addPaths(paths);
 }
 
+void FileChangeMonitor::watch(PendingSource *pending)
+{
+    pendings.append(pending);
+    connect(pending, &QObject::destroyed, &syncLater, qOverload<>(&QTimer::start));
+    syncLater.start();
+}
+
 void FileChangeMonitor::sync()
 {
     editors.removeAll(nullptr);
+    pendings.removeAll(nullptr);
     for (auto it = declined.begin(); it != declined.end();) {
         bool alive = false;
         for (const auto &e : std::as_const(editors))
@@ -51,20 +60,31 @@ void FileChangeMonitor::sync()
     // Folders are watched too: a program that saves by replacing the file
     // ends the watch on the old one, and a removed file may come back.
     QSet<QString> wanted;
-    for (const auto &editor : std::as_const(editors)) {
-        const QFileInfo info(editor->getFilePath());
+    const auto want = [&wanted](const QString &path) {
+        const QFileInfo info(path);
         if (info.exists())
             wanted.insert(info.absoluteFilePath());
         wanted.insert(info.absolutePath());
-    }
-    QStringList watched = watcher.files() + watcher.directories();
-    for (const QString &path : std::as_const(watched))
+    };
+    for (const auto &editor : std::as_const(editors))
+        want(editor->getFilePath());
+    for (const auto &pending : std::as_const(pendings))
+        want(pending->getFilePath());
+    const QStringList watchedList = watcher.files() + watcher.directories();
+    QStringList gone;
+    for (const QString &path : watchedList)
         if (!wanted.contains(path))
-            watcher.removePath(path);
-    watched = watcher.files() + watcher.directories();
+            gone << path;
+    if (!gone.isEmpty())
+        watcher.removePaths(gone);
+    // In one call: hundreds of tabs may have opened since the last look.
+    const QSet<QString> watched(watchedList.cbegin(), watchedList.cend());
+    QStringList added;
     for (const QString &path : std::as_const(wanted))
         if (!watched.contains(path) && QFileInfo::exists(path))
-            watcher.addPath(path);
+            added << path;
+    if (!added.isEmpty())
+        watcher.addPaths(added);
 }
 
 void FileChangeMonitor::fileChanged(const QString &path)
@@ -97,6 +117,14 @@ void FileChangeMonitor::checkPending()
         if (files.contains(info.absoluteFilePath()) || dirs.contains(info.absolutePath()))
             check(editor);
     }
+    const QList<QPointer<PendingSource>> waiting = pendings;
+    for (const auto &pending : waiting) {
+        if (!pending)
+            continue;
+        const QFileInfo info(pending->getFilePath());
+        if (files.contains(info.absoluteFilePath()) || dirs.contains(info.absolutePath()))
+            check(pending);
+    }
     checking = false;
     sync();
 }
@@ -116,9 +144,7 @@ void FileChangeMonitor::check(SourceEdit *editor)
         editor->diskMissingReported = true;
         // Marked modified so that closing asks: the text exists nowhere else now.
         editor->document()->setModified(true);
-        Dialogs::warning(dialogParent, QStringLiteral("Application"),
-                         QStringLiteral("The file %1 was deleted or moved by another program.\n"
-                                        "Its text stays open; save it to write the file again.").arg(path));
+        reportMissing(path);
         return;
     case SourceEdit::DiskChanged:
         if (editor->document()->isModified())
@@ -138,6 +164,31 @@ void FileChangeMonitor::check(SourceEdit *editor)
         }
         return;
     }
+}
+
+void FileChangeMonitor::check(PendingSource *pending)
+{
+    // Its text is modified: a changed file is left to the save, which asks.
+    switch (pending->checkDisk()) {
+    case SourceEdit::DiskUnchanged:
+        pending->diskMissingReported = false;
+        return;
+    case SourceEdit::DiskMissing:
+        if (pending->diskMissingReported)
+            return;
+        pending->diskMissingReported = true;
+        reportMissing(pending->getFilePath());
+        return;
+    case SourceEdit::DiskChanged:
+        return;
+    }
+}
+
+void FileChangeMonitor::reportMissing(const QString &path)
+{
+    Dialogs::warning(dialogParent, QStringLiteral("Application"),
+                     QStringLiteral("The file %1 was deleted or moved by another program.\n"
+                                    "Its text stays open; save it to write the file again.").arg(path));
 }
 
 } // namespace ov

@@ -12,6 +12,7 @@ class QWidget;
 
 namespace ov {
 
+class PendingSource;
 class SourceEdit;
 
 // Notices when another program changes or removes a file open in an editor:
@@ -26,6 +27,9 @@ public:
     explicit FileChangeMonitor(QWidget *dialogParent);
 
     void watch(SourceEdit *editor);
+    // Tabs without an editor yet: a modified text whose file may go away.
+    // Their paths are added together once control returns to the event loop.
+    void watch(PendingSource *pending);
 
 private Q_SLOTS:
     void sync();
@@ -35,10 +39,13 @@ private Q_SLOTS:
 
 private:
     void check(SourceEdit *editor);
+    void check(PendingSource *pending);
+    void reportMissing(const QString &path);
 
     QWidget *dialogParent;
     QFileSystemWatcher watcher;
     QList<QPointer<SourceEdit>> editors;
+    QList<QPointer<PendingSource>> pendings;
     QSet<QString> pendingFiles;
     QSet<QString> pendingDirs;
     QHash<SourceEdit *, QByteArray> declined; // versions the user chose not to reload

@@ -13,6 +13,7 @@
 #include <QGraphicsView>
 #include <QMenu>
 #include <QMimeData>
+#include <QSignalBlocker>
 #include <QTabBar>
 #include <QUrl>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "app/dialogs.h"
 #include "app/resources.h"
 #include "app/dodivez.h"
+#include "editor/pendingsource.h"
 #include "editor/phpsyntaxhighlighter.h"
 #include "editor/sourceedit.h"
 
@@ -37,10 +39,10 @@ const qint64 LargeFileSize = 20 * 1024 * 1024;
 const qint64 BinaryProbeSize = 8192;
 
 // A carriage return that no line feed follows (the probe may cut the last one off).
-bool hasLoneCarriageReturn(const QByteArray &head)
+bool hasLoneCarriageReturn(QByteArrayView head)
 {
-    for (qsizetype i = 0; i + 1 < head.size(); ++i) {
-        if (head.at(i) == '\r' && head.at(i + 1) != '\n')
+    for (qsizetype i = head.indexOf('\r'); i >= 0 && i + 1 < head.size(); i = head.indexOf('\r', i + 1)) {
+        if (head.at(i + 1) != '\n')
             return true;
     }
     return false;
@@ -115,12 +117,10 @@ bool MainView::addSource(QString fileName)
 {
     if (fileName.isEmpty())
         return false;
-    for (int i = 0; i < count(); ++i) {
-        SourceEdit *editor = getSource(i);
-        if (editor && editor->getFilePath() == fileName) {
-            setCurrentIndex(i);
-            return true;
-        }
+    const int open = indexOfSource(fileName);
+    if (open >= 0) {
+        setCurrentIndex(open);
+        return true;
     }
     SourceEdit *editor = createSource(fileName);
     if (!editor)
@@ -152,6 +152,12 @@ void MainView::endManyChanges()
     if (!manyChanges)
         return;
     manyChanges = false;
+    if (std::exchange(tabsHiddenMeanwhile, false)) {
+        for (int i = 0; i < count(); ++i) {
+            if (!tabBar()->isTabVisible(i))
+                tabBar()->setTabVisible(i, true);
+        }
+    }
     updateTabNames();
     if (std::exchange(currentChangedMeanwhile, false))
         updateCurrentTab(currentIndex());
@@ -165,8 +171,13 @@ SourceEdit *MainView::createSource(const QString &fileName)
         return nullptr;
 
     auto *editor = new SourceEdit(fileName, this);
-    const int idx = addTab(editor, QFileInfo(fileName).fileName());
-    setTabToolTip(idx, QDir::toNativeSeparators(fileName));
+    addPage(editor, QFileInfo(fileName).fileName(), fileName);
+    setUpSource(editor);
+    return editor;
+}
+
+void MainView::setUpSource(SourceEdit *editor)
+{
     if (mainWindow) {
         connect(editor, &QPlainTextEdit::copyAvailable, mainWindow->getCopyAction(), &QAction::setEnabled);
         connect(editor, &QPlainTextEdit::copyAvailable, mainWindow->getCutAction(), &QAction::setEnabled);
@@ -176,7 +187,6 @@ SourceEdit *MainView::createSource(const QString &fileName)
     // Only the changed tab: with hundreds open, walking them all per edit adds up.
     connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { updateTabName(indexOf(editor)); });
     fileChangeMonitor->watch(editor);
-    return editor;
 }
 
 bool MainView::mayOpen(const QString &fileName)
@@ -201,14 +211,19 @@ bool MainView::mayOpen(const QString &fileName)
                          QStringLiteral("Cannot read file %1:\n%2.").arg(fileName, error));
         return false;
     }
+    return mayOpenContent(fileName, info.size(), head);
+}
 
+bool MainView::mayOpenContent(const QString &fileName, qint64 size, QByteArrayView head)
+{
+    head = head.first(qMin(head.size(), BinaryProbeSize));
     const auto ask = [this](const QString &text) {
         return Dialogs::question(this, QStringLiteral("Application"), text + QStringLiteral("\nOpen it anyway?"),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
-    if (info.size() > LargeFileSize
+    if (size > LargeFileSize
         && !ask(QStringLiteral("File %1 is %2 MB large: opening it may take a while.")
-                    .arg(fileName).arg(info.size() / (1024 * 1024))))
+                    .arg(fileName).arg(size / (1024 * 1024))))
         return false;
     // The editor drops carriage returns and expands tabs, so saving would
     // change a file that is not text, or join lines that end in a carriage
@@ -226,12 +241,8 @@ bool MainView::mayOpen(const QString &fileName)
 
 SourceEdit *MainView::getSource(QString fileName)
 {
-    for (int i = 0; i < count(); ++i) {
-        SourceEdit *editor = getSource(i);
-        if (editor && editor->getFilePath() == fileName)
-            return editor;
-    }
-    return nullptr;
+    const int idx = indexOfSource(fileName);
+    return idx >= 0 ? getSource(idx) : nullptr;
 }
 
 SourceEdit *MainView::getCurrentSource()
@@ -241,10 +252,9 @@ SourceEdit *MainView::getCurrentSource()
 
 SourceEdit *MainView::getSource(int idx)
 {
-    QWidget *page = widget(idx);
-    if (!page || page->whatsThis() != SourceEditTag)
-        return nullptr;
-    return static_cast<SourceEdit *>(page);
+    if (pendingSource(idx))
+        return realize(idx);
+    return realizedSource(idx);
 }
 
 int MainView::getNumTabs()
@@ -257,9 +267,12 @@ bool MainView::closeTab(int idx)
     QWidget *page = widget(idx);
     if (!page)
         return true;
-    if (SourceEdit *editor = getSource(idx)) {
+    SourceEdit *editor = realizedSource(idx);
+    const bool pending = pendingSource(idx);
+    if (editor)
         editor->syncBookmarks();
-        if (editor->isDirty()) {
+    if (editor || pending) {
+        if (pending || editor->isDirty()) {
             // The question, and a failed save's warning, show the area as it stands.
             const bool batch = manyChanges;
             if (batch)
@@ -269,8 +282,9 @@ bool MainView::closeTab(int idx)
                                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                                  QMessageBox::NoButton);
             // A failed save was reported by the editor; its edits stay in the tab.
+            // A tab without its editor yet is saved by the editor it stands for.
             const bool kept = answer == QMessageBox::Cancel || answer == QMessageBox::NoButton
-                              || (answer == QMessageBox::Save && !editor->saveDocument());
+                              || (answer == QMessageBox::Save && !(editor ? editor : realize(idx))->saveDocument());
             if (batch)
                 beginManyChanges();
             if (kept) {
@@ -288,7 +302,7 @@ void MainView::removePage(int idx)
 {
     QWidget *page = widget(idx);
     removeTab(idx);
-    if (page->whatsThis() == SourceEditTag) {
+    if (page->whatsThis() == SourceEditTag || page->whatsThis() == PendingSource::Tag) {
         page->hide();
         page->deleteLater();
     }
@@ -325,14 +339,17 @@ void MainView::updateTabName(int idx)
 {
     if (manyChanges)
         return; // all at once at the end
-    SourceEdit *editor = getSource(idx);
-    if (!editor)
+    SourceEdit *editor = realizedSource(idx);
+    PendingSource *pending = pendingSource(idx);
+    if (!editor && !pending)
         return;
-    const QString text = editor->isDirty() ? editor->getFileName() + QLatin1Char('*') : editor->getFileName();
+    const QString name = editor ? editor->getFileName() : pending->getFileName();
+    const bool dirty = editor ? editor->isDirty() : pending->isDirty();
+    const QString text = dirty ? name + QLatin1Char('*') : name;
     if (tabText(idx) != text)
         setTabText(idx, text);
     // Save As gives the editor a new path: keep the tip true to it.
-    const QString tip = QDir::toNativeSeparators(editor->getFilePath());
+    const QString tip = QDir::toNativeSeparators(sourcePath(idx));
     if (tabToolTip(idx) != tip)
         setTabToolTip(idx, tip);
 }
@@ -369,17 +386,14 @@ void MainView::paste()
 
 bool MainView::renameSource(QString oldFileName, QString newFileName)
 {
-    for (int i = 0; i < count(); ++i) {
-        SourceEdit *editor = getSource(i);
-        if (editor && editor->getFilePath() == oldFileName) {
-            editor->rename(newFileName);
-            setTabText(i, QFileInfo(newFileName).fileName());
-            setTabToolTip(i, QDir::toNativeSeparators(newFileName));
-            updateTabNames();
-            return true;
-        }
-    }
-    return false;
+    const int i = indexOfSource(oldFileName);
+    if (i < 0)
+        return false;
+    getSource(i)->rename(newFileName);
+    setTabText(i, QFileInfo(newFileName).fileName());
+    setTabToolTip(i, QDir::toNativeSeparators(newFileName));
+    updateTabNames();
+    return true;
 }
 
 void MainView::updateCurrentTab(int index)
@@ -440,8 +454,9 @@ void MainView::changeOverwriteMode()
 
 void MainView::updateFunctionLists()
 {
+    // Editors still to be made fill their list when they are.
     for (int i = 0; i < count(); ++i) {
-        if (SourceEdit *editor = getSource(i))
+        if (SourceEdit *editor = realizedSource(i))
             editor->updateFunctionList();
     }
 }
@@ -505,5 +520,93 @@ void MainView::dropEvent(QDropEvent *event)
         addSource(url.toLocalFile());
     event->acceptProposedAction();
 }
+
+// ---- tabs whose editor is made when first needed ----
+
+void MainView::addPage(QWidget *page, const QString &label, const QString &fileName)
+{
+    const int idx = addTab(page, label);
+    setTabToolTip(idx, QDir::toNativeSeparators(fileName));
+    // Each tab added lays out all the visible ones: tabs added in a batch
+    // stay out of that until its end, which lays them out once.
+    if (manyChanges && idx != currentIndex()) {
+        tabBar()->setTabVisible(idx, false);
+        tabsHiddenMeanwhile = true;
+    }
+}
+
+bool MainView::addPendingSource(PendingSource *pending)
+{
+    const QString fileName = pending->getFilePath();
+    const QByteArray &bytes = pending->loadedFile().bytes;
+    if (fileName.isEmpty() || !mayOpenContent(fileName, bytes.size(), bytes)) {
+        delete pending;
+        return false;
+    }
+    addPage(pending, pending->windowTitle(), fileName);
+    // Shown some way other than by becoming current: its editor is due.
+    connect(pending, &PendingSource::shown, pending, [this, pending] {
+        if (!manyChanges && currentWidget() == pending)
+            updateCurrentTab(currentIndex());
+    }, Qt::QueuedConnection);
+    fileChangeMonitor->watch(pending);
+    return true;
+}
+
+SourceEdit *MainView::realizedSource(int idx) const
+{
+    QWidget *page = widget(idx);
+    return page && page->whatsThis() == SourceEditTag ? static_cast<SourceEdit *>(page) : nullptr;
+}
+
+PendingSource *MainView::pendingSource(int idx) const
+{
+    QWidget *page = widget(idx);
+    return page && page->whatsThis() == PendingSource::Tag ? static_cast<PendingSource *>(page) : nullptr;
+}
+
+QString MainView::sourcePath(int idx) const
+{
+    if (SourceEdit *editor = realizedSource(idx))
+        return editor->getFilePath();
+    if (PendingSource *pending = pendingSource(idx))
+        return pending->getFilePath();
+    return QString();
+}
+
+int MainView::indexOfSource(const QString &fileName) const
+{
+    for (int i = 0; i < count(); ++i) {
+        if (sourcePath(i) == fileName && !fileName.isEmpty())
+            return i;
+    }
+    return -1;
+}
+
+SourceEdit *MainView::realize(int idx)
+{
+    PendingSource *pending = pendingSource(idx);
+    auto *editor = new SourceEdit(pending->getFilePath(), this, &pending->loadedFile());
+    setUpSource(editor);
+    pending->replayInto(editor->document());
+
+    // The editor takes the page's place; the current tab stays current.
+    const bool current = currentIndex() == idx;
+    const QString tip = tabToolTip(idx);
+    {
+        const QSignalBlocker blocker(this);
+        removeTab(idx);
+        insertTab(idx, editor, editor->windowTitle());
+        setTabToolTip(idx, tip);
+        if (current)
+            setCurrentIndex(idx);
+    }
+    pending->hide();
+    pending->deleteLater();
+    updateTabName(idx);
+    return editor;
+}
+
+// ---- end of tabs made when needed ----
 
 } // namespace ov

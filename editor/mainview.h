@@ -14,6 +14,8 @@ namespace ov {
 class CallGraphViewer;
 class DODIvez;
 class FileChangeMonitor;
+class PendingSource;
+struct LoadedFile;
 class PHPSyntaxHighlighter;
 class SourceEdit;
 
@@ -81,6 +83,35 @@ public:
     // and the area repainted once, at the end, instead of once per tab.
     void beginManyChanges();
     void endManyChanges();
+
+    // ---- tabs whose editor is made when first needed ----
+    // A Replace All opens hundreds of files: each gets a light page that
+    // holds its replaced text (PendingSource). Its editor is built in its
+    // place when the tab is shown or getSource() asks for it; the accessors
+    // below never build one.
+
+    // Puts `page`, a file that is not open yet, in a new last tab behind
+    // the current one. False when the user declines to open the file (see
+    // mayOpenContent); the page is then deleted.
+    bool addPendingSource(PendingSource *page);
+    // The editor of tab `idx` if it has been made, else null.
+    SourceEdit *realizedSource(int idx) const;
+    // The page of tab `idx` if its editor is still to be made, else null.
+    PendingSource *pendingSource(int idx) const;
+    // The file of tab `idx`, made or not; empty for other pages.
+    QString sourcePath(int idx) const;
+    // The first tab showing `fileName`, or -1.
+    int indexOfSource(const QString &fileName) const;
+
+private:
+    SourceEdit *realize(int idx);
+    // Asks about files that should not be opened lightly, from their size
+    // and first bytes; true to go on.
+    bool mayOpenContent(const QString &fileName, qint64 size, QByteArrayView head);
+    void setUpSource(SourceEdit *editor);
+    void addPage(QWidget *page, const QString &label, const QString &fileName);
+    bool tabsHiddenMeanwhile = false;
+    // ---- end of tabs made when needed ----
 
 private:
     SourceEdit *createSource(const QString &fileName);

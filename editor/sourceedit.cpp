@@ -16,6 +16,7 @@
 #include "app/dodivez.h"
 #include "editor/addinfopanel.h"
 #include "editor/mainview.h"
+#include "editor/pendingsource.h"
 #include "project/project.h"
 
 namespace ov {
@@ -32,7 +33,7 @@ struct WaitCursor {
 
 } // namespace
 
-SourceEdit::SourceEdit(QString fileName, MainView *parent)
+SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *readBefore)
     : QPlainTextEdit(parent), view(parent)
 {
     setWhatsThis(QStringLiteral("SourceEdit"));
@@ -59,7 +60,7 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent)
     setLineWrapMode(QPlainTextEdit::NoWrap);
 
     this->fileName = fileName;
-    loadFile();
+    loadFile(readBefore);
 
     setMouseTracking(true);
     dirty = false;
@@ -118,17 +119,24 @@ SourceEdit::~SourceEdit()
     delete showCallGraphAction;
 }
 
-void SourceEdit::loadFile()
+void SourceEdit::loadFile(const LoadedFile *readBefore)
 {
     QByteArray bytes;
     QString error;
-    if (!readFileBytes(fileName, &bytes, &error)) {
+    if (readBefore) {
+        bytes = readBefore->bytes;
+    } else if (!readFileBytes(fileName, &bytes, &error)) {
         Dialogs::warning(this, QStringLiteral("Application"),
                          QStringLiteral("Cannot read file %1:\n%2.").arg(fileName, error));
         return;
     }
     WaitCursor wait;
     recordDiskState(bytes);
+    if (readBefore) {
+        // The version read then is the one to protect, whatever is there now.
+        diskSize = readBefore->size;
+        diskModified = readBefore->modified;
+    }
     DecodedText decoded = decodeText(bytes);
     bytes.clear();
     format = decoded.format;

@@ -26,6 +26,7 @@ class LongLineLayout;
 class ScopeFinder;
 class MainView;
 class Project;
+struct LoadedFile;
 
 // The editor of one file: loads it at construction, saves it back in the
 // encoding and line-end style it was found in, tracks its dirty state in
@@ -35,7 +36,8 @@ class SourceEdit : public QPlainTextEdit
     Q_OBJECT
 
 public:
-    SourceEdit(QString fileName, MainView *parent);
+    // `readBefore`, when given, is the file as read before: it is not read again.
+    SourceEdit(QString fileName, MainView *parent, const LoadedFile *readBefore = nullptr);
     ~SourceEdit() override;
 
     QString getFileName() const;
@@ -113,7 +115,7 @@ private Q_SLOTS:
     void insertCompletion(QString completion);
 
 private:
-    void loadFile();
+    void loadFile(const LoadedFile *readBefore);
     void updateTitle();
     void applyExtraSelections();
     DODIvez *mainWindow() const;

@@ -8,7 +8,9 @@
 
 #include "app/dialogs.h"
 #include "editor/mainview.h"
+#include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
+#include "search/core/textsearch.h"
 
 namespace ovtest {
 
@@ -45,6 +47,21 @@ inline void discardAllTabs(ov::MainView *view)
         view->closeTab(i);
     }
     ov::Dialogs::clear();
+}
+
+// Opens `path` the way Replace All opens a file that was not open: a tab
+// behind the others, without its editor yet, whose text has every `from`
+// (matching case) replaced by `to`.
+inline ov::PendingSource *openReplaced(ov::MainView *view, const QString &path, const QString &from,
+                                       const QString &to)
+{
+    QByteArray bytes = readFile(path);
+    const QString text = ov::PendingSource::textOf(bytes);
+    const ov::TextMatcher matcher(from, true, false);
+    const QList<qsizetype> hits = matcher.replaceAllHits(matcher.prepare(text), to);
+    auto *page = new ov::PendingSource(path, ov::LoadedFile::stamped(path, std::move(bytes)), text, view);
+    page->replace(hits, matcher.length(), to);
+    return view->addPendingSource(page) ? page : nullptr;
 }
 
 } // namespace ovtest

@@ -16,10 +16,8 @@
 
 namespace ov {
 
-namespace {
-
-// Reads a regular file whole into `buffer`, whose memory is reused from
-// file to file: most files are read, searched and dropped.
+// `buffer`'s memory is reused from file to file: most files are read,
+// searched and dropped.
 bool readRegularFile(const QString &fileName, QByteArray *buffer)
 {
 #if defined(Q_OS_UNIX)
@@ -58,8 +56,6 @@ bool readRegularFile(const QString &fileName, QByteArray *buffer)
     return info.isFile() && info.size() <= MaxSearchedFileSize && readFileBytes(fileName, buffer, nullptr);
 #endif
 }
-
-} // namespace
 
 bool searchFile(const SearchSource &source, const TextMatcher &matcher, QList<FindEntry> *entries, qsizetype maxHits)
 {

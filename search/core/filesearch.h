@@ -22,6 +22,10 @@ struct SearchSource {
 // Files larger than this are not searched: they cannot be edited either.
 constexpr qint64 MaxSearchedFileSize = qint64(128) * 1024 * 1024;
 
+// Reads a regular file of at most MaxSearchedFileSize bytes whole; false
+// for anything else (missing, a folder, a pipe, unreadable, too large).
+bool readRegularFile(const QString &fileName, QByteArray *buffer);
+
 // Reads a file as the editor would hold it and lists every hit; false when
 // the file cannot be read (missing, a folder, unreadable, too large).
 bool searchFile(const SearchSource &source, const TextMatcher &matcher, QList<FindEntry> *entries,

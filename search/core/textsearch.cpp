@@ -9,8 +9,6 @@
 
 namespace ov {
 
-namespace {
-
 bool isAscii(QByteArrayView bytes)
 {
     const char *p = bytes.data();
@@ -28,6 +26,8 @@ bool isAscii(QByteArrayView bytes)
     }
     return true;
 }
+
+namespace {
 
 bool isAsciiAlnum(uchar c)
 {
@@ -171,7 +171,7 @@ qsizetype TextMatcher::indexIn(QStringView text, qsizetype from, const QChar *be
     qsizetype pos = qMax<qsizetype>(from, 0);
     while (pos <= text.size()) {
         // A hit cannot cross a line end: the search text holds none.
-        const qsizetype idx = text.indexOf(QStringView(needle), pos, cs);
+        const qsizetype idx = find(text, pos);
         if (idx < 0)
             return -1;
         if (!wholeWord || isWholeWord(text, idx, before, from))
@@ -180,6 +180,67 @@ qsizetype TextMatcher::indexIn(QStringView text, qsizetype from, const QChar *be
         pos = idx + needle.size() + 1;
     }
     return -1;
+}
+
+qsizetype TextMatcher::find(QStringView text, qsizetype from) const
+{
+#if defined(__SSE2__)
+    // As QStringView::indexOf, eight characters at a time for a plain ASCII
+    // search text: only places whose first and last characters can match
+    // are compared whole. A character outside ASCII may fold to an ASCII
+    // letter (the Kelvin sign to k), so it always counts as possible.
+    const qsizetype m = needle.size();
+    const qsizetype n = text.size();
+    if (asciiNeedle && m > 0 && from >= 0 && n - from >= m + 8) {
+        const char16_t *t = text.utf16();
+        const QStringView pattern(needle);
+        const char16_t first = needle.front().unicode();
+        const char16_t last = needle.back().unicode();
+        const bool foldFirst = cs == Qt::CaseInsensitive && QChar::isLetter(first);
+        const bool foldLast = cs == Qt::CaseInsensitive && QChar::isLetter(last);
+        const __m128i firstCase = _mm_set1_epi16(short(foldFirst ? 0x20 : 0));
+        const __m128i lastCase = _mm_set1_epi16(short(foldLast ? 0x20 : 0));
+        const __m128i firstChar = _mm_set1_epi16(short(foldFirst ? (first | 0x20) : first));
+        const __m128i lastChar = _mm_set1_epi16(short(foldLast ? (last | 0x20) : last));
+        const __m128i asciiMax = _mm_set1_epi16(0x7F);
+        const auto possible = [&](const char16_t *at, __m128i bit, __m128i ch) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+            // Signed compare: also flags code units from 0x8000 up.
+            const __m128i wide = _mm_or_si128(_mm_cmpgt_epi16(v, asciiMax), _mm_cmplt_epi16(v, _mm_setzero_si128()));
+            return _mm_or_si128(_mm_cmpeq_epi16(_mm_or_si128(v, bit), ch), wide);
+        };
+        // Plain ASCII is compared through the byte fold table; a character
+        // outside it leaves the answer to QStringView.
+        const auto wideAt = [m](const char16_t *at) {
+            for (qsizetype k = 0; k < m; ++k) {
+                if (at[k] >= 0x80)
+                    return true;
+            }
+            return false;
+        };
+        const auto matchesAt = [&](const char16_t *at) {
+            for (qsizetype k = 0; k < m; ++k) {
+                if (at[k] < 0x80 && fold[at[k]] != uchar(foldedNeedle[k]))
+                    return false;
+            }
+            return true;
+        };
+        qsizetype i = from;
+        for (; i + m - 1 + 8 <= n; i += 8) {
+            const __m128i both = _mm_and_si128(possible(t + i, firstCase, firstChar),
+                                               possible(t + i + m - 1, lastCase, lastChar));
+            // Two mask bits per character.
+            for (unsigned mask = unsigned(_mm_movemask_epi8(both)); mask; mask &= mask - 1, mask &= mask - 1) {
+                const qsizetype c = i + __builtin_ctz(mask) / 2;
+                if (matchesAt(t + c) && (!wideAt(t + c) || text.sliced(c, m).compare(pattern, cs) == 0))
+                    return c;
+            }
+        }
+        const qsizetype rest = text.sliced(i).indexOf(pattern, 0, cs);
+        return rest < 0 ? -1 : i + rest;
+    }
+#endif
+    return text.indexOf(QStringView(needle), from, cs);
 }
 
 qsizetype TextMatcher::nextValid(QStringView text, qsizetype from, qsizetype cursorPosition,

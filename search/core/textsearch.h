@@ -14,6 +14,9 @@ namespace ov {
 // U+2029; a file's text with '\n'.
 bool isLineSeparator(QChar c);
 
+// Whether every byte is below 128: such bytes are searched as they are.
+bool isAscii(QByteArrayView bytes);
+
 // Plain-text matching exactly as the editor's document search does it:
 // letters compare regardless of case unless matchCase; with matchWord a hit
 // counts only when neither the character before nor the one after it (in
@@ -63,6 +66,9 @@ public:
     QList<qsizetype> replaceAllHits(QStringView prepared, const QString &replacement) const;
 
 private:
+    // The first place at or after `from` where the search text matches, as
+    // QStringView::indexOf finds it.
+    qsizetype find(QStringView text, qsizetype from) const;
     bool isWholeWord(QStringView text, qsizetype start, const QChar *before, qsizetype from) const;
     bool asciiSearchable() const;
     QList<FindEntry> findAllInAscii(const QString &fileName, QByteArrayView bytes, qsizetype maxHits) const;

@@ -144,6 +144,36 @@ private Q_SLOTS:
         QCOMPARE(ovtest::readFile(dir.filePath("gone.php")), QByteArray("keep me\n"));
         QCOMPARE(Dialogs::calls().size(), 1);
     }
+
+    // Tabs opened without their editor are watched too: their text is
+    // modified, so a removal is reported and a change is left to the save.
+    void tabsWithoutEditorsAreWatched()
+    {
+        QVERIFY(open("front.php", "x\n"));
+        const QString changed = dir.filePath("changed.php");
+        const QString removed = dir.filePath("removed.php");
+        QVERIFY(ovtest::writeFile(changed, "foo\n"));
+        QVERIFY(ovtest::writeFile(removed, "foo\n"));
+        QVERIFY(ovtest::openReplaced(view(), changed, "foo", "bar"));
+        QVERIFY(ovtest::openReplaced(view(), removed, "foo", "bar"));
+        QTest::qWait(50); // the paths are watched once the event loop runs
+
+        QVERIFY(QFile::remove(removed));
+        QTRY_COMPARE_WITH_TIMEOUT(callsWith("was deleted or moved"), 1, 5000);
+        QVERIFY(view()->pendingSource(2));
+        replaceOnDisk(changed, "theirs\n");
+        settle();
+        QCOMPARE(Dialogs::calls().size(), 1);
+        QVERIFY(view()->pendingSource(1));
+
+        // The editor made later still knows the version it was made from.
+        Dialogs::queueAnswer(QMessageBox::No);
+        QVERIFY(!view()->getSource(1)->saveDocument());
+        QCOMPARE(callsWith("Do you want to overwrite"), 1);
+        QCOMPARE(ovtest::readFile(changed), QByteArray("theirs\n"));
+        QVERIFY(view()->getSource(2)->saveDocument());
+        QCOMPARE(ovtest::readFile(removed), QByteArray("bar\n"));
+    }
 };
 
 QTEST_MAIN(FileChangeTest)

@@ -245,6 +245,102 @@ private Q_SLOTS:
         QTRY_VERIFY(colours(first) > 0);
     }
 
+    // A tab opened without its editor stands for it: named and searched
+    // without one, the editor made in its place once shown or asked for.
+    void tabsWithoutEditorsYet()
+    {
+        QVERIFY(ovtest::writeFile(path("p1.php"), "foo 1\n\tfoo 2\n"));
+        QVERIFY(ovtest::writeFile(path("p2.php"), "foo\n"));
+        SourceEdit *front = open("front.php");
+        QVERIFY(ovtest::openReplaced(view(), path("p1.php"), "foo", "bar"));
+        QVERIFY(ovtest::openReplaced(view(), path("p2.php"), "foo", "bar"));
+        view()->updateTabNames();
+        view()->updateFunctionLists();
+        QVERIFY(view()->grab().width() > 0);
+        QCOMPARE(tabTexts(), QStringList({"front.php", "p1.php*", "p2.php*"}));
+        QCOMPARE(view()->tabToolTip(2), path("p2.php"));
+        QCOMPARE(view()->indexOfSource(path("p2.php")), 2);
+        QCOMPARE(view()->sourcePath(1), path("p1.php"));
+        QCOMPARE(view()->getCurrentSource(), front);
+        QVERIFY(view()->pendingSource(1) && view()->pendingSource(2));
+        QCOMPARE(view()->pendingSource(1)->text(), QStringLiteral("bar 1\n    bar 2\n"));
+
+        // Shown: its editor takes its place, modified; one undo restores the file.
+        view()->setCurrentIndex(1);
+        SourceEdit *p1 = view()->realizedSource(1);
+        QVERIFY(p1);
+        QCOMPARE(view()->getCurrentSource(), p1);
+        QCOMPARE(p1->toPlainText(), QStringLiteral("bar 1\n    bar 2\n"));
+        QVERIFY(p1->isDirty());
+        QCOMPARE(tabTexts(), QStringList({"front.php", "p1.php*", "p2.php*"}));
+        QCOMPARE(view()->tabToolTip(1), path("p1.php"));
+        p1->undo();
+        QCOMPARE(p1->toPlainText(), QStringLiteral("foo 1\n    foo 2\n"));
+        QVERIFY(!p1->isDirty() && !p1->document()->isUndoAvailable());
+
+        // Asked for: made where it is, the current tab staying current.
+        SourceEdit *p2 = view()->getSource(path("p2.php"));
+        QVERIFY(p2 && view()->indexOf(p2) == 2);
+        QCOMPARE(view()->currentIndex(), 1);
+        QCOMPARE(p2->toPlainText(), QStringLiteral("bar\n"));
+        QVERIFY(!view()->pendingSource(2));
+    }
+
+    // Closing and saving a tab without its editor asks and writes what its
+    // editor would, in the file's encoding and line ends.
+    void tabsWithoutEditorsSaveAsTheirEditors_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("CR LF") << QByteArray("foo\r\n\tfoo x\r\n") << QByteArray("bar\r\n    bar x\r\n");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9 foo\n") << QByteArray("caf\xe9 bar\n");
+        QTest::newRow("UTF-8 with a mark") << QByteArray("\xef\xbb\xbf\xc3\xa9 foo") << QByteArray("\xef\xbb\xbf\xc3\xa9 bar");
+        QTest::newRow("UTF-16") << QByteArray("\xff\xfe" "f\0o\0o\0\n\0", 10) << QByteArray("\xff\xfe" "b\0a\0r\0\n\0", 10);
+    }
+
+    void tabsWithoutEditorsSaveAsTheirEditors()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, saved);
+        QVERIFY(open("front.php"));
+        QVERIFY(ovtest::writeFile(path("s.php"), bytes));
+        QVERIFY(ovtest::openReplaced(view(), path("s.php"), "foo", "bar"));
+        Dialogs::queueAnswer(QMessageBox::Cancel);
+        QVERIFY(!view()->closeTab(1));
+        QCOMPARE(askedAbout(), QStringList({"Do you want save changes?"}));
+        QVERIFY(view()->pendingSource(1));
+        QCOMPARE(ovtest::readFile(path("s.php")), bytes);
+        Dialogs::queueAnswer(QMessageBox::Save);
+        QVERIFY(view()->closeTab(1));
+        QCOMPARE(view()->count(), 1);
+        QCOMPARE(ovtest::readFile(path("s.php")), saved);
+
+        // Save All writes it too, and the tab is then clean.
+        QVERIFY(ovtest::writeFile(path("s.php"), bytes));
+        QVERIFY(ovtest::openReplaced(view(), path("s.php"), "foo", "bar"));
+        view()->saveAll();
+        QCOMPARE(ovtest::readFile(path("s.php")), saved);
+        QCOMPARE(tabTexts(), QStringList({"front.php", "s.php"}));
+    }
+
+    // Close All (and so closing the window) asks about each from the last
+    // tab; a discarded one leaves its file alone.
+    void closeAllAsksAboutTabsWithoutEditors()
+    {
+        QVERIFY(open("front.php"));
+        for (const char *name : {"c1.php", "c2.php"}) {
+            QVERIFY(ovtest::writeFile(path(name), "foo\n"));
+            QVERIFY(ovtest::openReplaced(view(), path(name), "foo", "bar"));
+        }
+        Dialogs::queueAnswer(QMessageBox::Discard);
+        Dialogs::queueAnswer(QMessageBox::Save);
+        QVERIFY(view()->closeAll());
+        QCOMPARE(askedAbout().size(), 2);
+        QCOMPARE(view()->count(), 0);
+        QCOMPARE(ovtest::readFile(path("c2.php")), QByteArray("foo\n"));
+        QCOMPARE(ovtest::readFile(path("c1.php")), QByteArray("bar\n"));
+    }
+
     void renameSource()
     {
         open("r.php");

@@ -95,6 +95,16 @@ private Q_SLOTS:
                 QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
             }
         }
+        // Other text has its tabs expanded eight characters at a time too.
+        for (int length = 0; length < 40; ++length) {
+            QString text;
+            for (int k = 0; k < length; ++k)
+                text += k % 7 == 3 || k % 11 == 0 ? QChar(u'\t') : QChar(u'\u00e9');
+            QString expected = text;
+            expected.replace(u'\t', QStringLiteral("    "));
+            QCOMPARE(expandTabs(text), expected);
+        }
+        QCOMPARE(expandTabs(QString(70000, u'\t') + u'\u00e9'), QString(280000, u' ') + u'\u00e9');
         // Counts kept per byte lane must not wrap on long files.
         const QByteArray tabby = QByteArray("\t\r\t\tab\r").repeated(3000);
         QCOMPARE(editorText(tabby), expandTabs(decodeText(tabby).text));

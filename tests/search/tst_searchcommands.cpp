@@ -322,6 +322,60 @@ private Q_SLOTS:
         QCOMPARE(view->getCurrentSource(), c);
     }
 
+    // Replace All opens the files it changes without their editors: Find
+    // All and Find Next over those tabs give what the editors would, and
+    // each Replace All stays one undo step of the file.
+    void replaceAllOpensTabsWithoutEditors()
+    {
+        const QString folder = project("lazy", {{"a.php", "foo = 1;\n\tfoo(2);\n"},
+                                                {"b.php", "nothing\r\n"},
+                                                {"c.php", "x Foo\r\nfoo foo\r\n"},
+                                                {"d.php", "caf\xe9 foo\n"}});
+        MainView *view = window->mainView();
+        int notMade = 0;
+        const auto searchAfterReplacing = [&](bool makeEditors) {
+            window->replaceAll("foo", "bar foo", false, false, 2);
+            QStringList seen = {Dialogs::lastCall().text};
+            for (int i = 0; i < view->count(); ++i)
+                seen << QStringLiteral("%1 %2").arg(view->tabText(i)).arg(view->pendingSource(i) ? "pending" : "editor");
+            if (makeEditors) {
+                for (int i = 0; i < view->count(); ++i)
+                    notMade += !view->getSource(i);
+            }
+            seen << treeTexts(findAll(1, "FOO", 0));
+            // From past the current file's hit into the next files, each
+            // from where its editor's cursor is (after a replacement at 0).
+            window->setFindNReplaceStartPosition(12);
+            seen << describe(steps(3, "foo", 1)) << describe(steps(1, "x", 1));
+            return seen;
+        };
+        const QStringList pending = searchAfterReplacing(false);
+        QCOMPARE(pending.mid(0, 4), QStringList({"6 occurrence(s) replaced.", "a.php* pending", "c.php* pending",
+                                                 "d.php* editor"}));
+        ovtest::discardAllTabs(view);
+        const QStringList made = searchAfterReplacing(true);
+        QCOMPARE(notMade, 0);
+        QCOMPARE(pending.mid(4), made.mid(4));
+        QCOMPARE(pending.mid(pending.size() - 2),
+                 QStringList({describe({{folder + "/a.php", 21, 24}, {folder + "/a.php", 4, 7}, {folder + "/a.php", 21, 24}}),
+                              describe({{folder + "/c.php", 0, 1}})}));
+
+        // Two more Replace Alls over tabs still without editors: two undo steps.
+        ovtest::discardAllTabs(view);
+        window->replaceAll("foo", "x", false, true, 2);
+        window->replaceAll("x", "yy", true, true, 2);
+        QCOMPARE(view->count(), 3);
+        QVERIFY(view->pendingSource(0));
+        SourceEdit *a = view->getSource(0);
+        QCOMPARE(a->toPlainText(), QStringLiteral("yy = 1;\n    yy(2);\n"));
+        a->undo();
+        QCOMPARE(a->toPlainText(), QStringLiteral("x = 1;\n    x(2);\n"));
+        a->undo();
+        QCOMPARE(a->toPlainText(), QStringLiteral("foo = 1;\n    foo(2);\n"));
+        QVERIFY(!a->isDirty());
+        QCOMPARE(ovtest::readFile(folder + "/a.php"), QByteArray("foo = 1;\n\tfoo(2);\n"));
+    }
+
     void fastSearchBox()
     {
         const QString a = file("fast.php", "Foo foo");

@@ -173,6 +173,27 @@ private Q_SLOTS:
         QCOMPARE(m.findAllInBytes("f.php", bytes, 1), expected.mid(0, 1));
     }
 
+    // Long texts are searched eight characters at a time: the hits are
+    // still those of QString's own search, characters outside ASCII that
+    // fold to ASCII letters (the Kelvin sign, the long s) included.
+    void agreesWithIndexOfOnLongText()
+    {
+        const QStringList pieces = {"return", "RETURN ", "retur", "n", "\u212Aey", "ke", "\u017Ft", "St",
+                                    "a@b", "A@B", "\U00010400x", "\uFFFDk", "\u8000s", "\t", "\n", "  "};
+        QString text;
+        for (int i = 0; i < 400; ++i)
+            text += pieces[(i * 7 + i / 3) % pieces.size()];
+        for (const QString needle : {"return", "k", "key", "st", "a@b", "tr"}) {
+            for (const bool matchCase : {false, true}) {
+                const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+                QList<qsizetype> expected;
+                for (qsizetype h = text.indexOf(needle, 0, cs); h >= 0; h = text.indexOf(needle, h + needle.size(), cs))
+                    expected << h;
+                QCOMPARE(hitStarts(text, needle, matchCase, false), expected);
+            }
+        }
+    }
+
     // The same comparison on real PHP sources, for common and rare words,
     // with and without case and whole words, over the fast byte path.
     void agreesWithDocumentOnRealFiles()
