@@ -109,20 +109,18 @@ void FileChangeMonitor::checkPending()
     checking = true;
     const QSet<QString> files = std::exchange(pendingFiles, {});
     const QSet<QString> dirs = std::exchange(pendingDirs, {});
+    const auto touched = [&files, &dirs](const QString &path) {
+        const QFileInfo info(path);
+        return files.contains(info.absoluteFilePath()) || dirs.contains(info.absolutePath());
+    };
     const QList<QPointer<SourceEdit>> current = editors;
     for (const auto &editor : current) {
-        if (!editor)
-            continue;
-        const QFileInfo info(editor->getFilePath());
-        if (files.contains(info.absoluteFilePath()) || dirs.contains(info.absolutePath()))
+        if (editor && touched(editor->getFilePath()))
             check(editor);
     }
     const QList<QPointer<PendingSource>> waiting = pendings;
     for (const auto &pending : waiting) {
-        if (!pending)
-            continue;
-        const QFileInfo info(pending->getFilePath());
-        if (files.contains(info.absoluteFilePath()) || dirs.contains(info.absolutePath()))
+        if (pending && touched(pending->getFilePath()))
             check(pending);
     }
     checking = false;
