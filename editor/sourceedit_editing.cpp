@@ -10,6 +10,7 @@
 #include <QTextBlock>
 
 #include "editor/addinfopanel.h"
+#include "editor/longlinelayout.h"
 #include "project/project.h"
 
 namespace ov {
@@ -61,6 +62,16 @@ int indentationWidth(const QTextBlock &line)
 {
     if (line.length() <= 1)
         return 0;
+    if (LongLineLayout::isLong(line)) {
+        // Word moves go over the whole of a long line: its leading spaces,
+        // which are what they would find, are counted instead.
+        const QTextDocument *doc = line.document();
+        const int length = line.length() - 1;
+        int n = 0;
+        while (n < length && doc->characterAt(line.position() + n) == QLatin1Char(' '))
+            ++n;
+        return n < length ? n : 0;
+    }
     QTextCursor probe(line);
     probe.movePosition(QTextCursor::EndOfWord);
     if (probe.position() != line.position())

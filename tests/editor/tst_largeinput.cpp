@@ -318,7 +318,11 @@ private Q_SLOTS:
 
         const QImage image = e->viewport()->grab().toImage();
         const QRect rows(0, markStart.top() + 2, 1, markStart.height() - 4);
-        QVERIFY(hasInk(image, markStart.left(), markEnd.left(), rows));
+        // Ink in the four cells of the mark and none in the blank cells on
+        // either side (the cursor stands four cells before the mark).
+        QVERIFY(hasInk(image, markStart.left(), markStart.left() + cell, rows));
+        QVERIFY(hasInk(image, markEnd.left() - cell, markEnd.left(), rows));
+        QVERIFY(!hasInk(image, first.left() + 2, markStart.left() - 1, rows));
         QVERIFY(!hasInk(image, markEnd.left() + 2, blankEnd.left() - 1, rows));
 
         const int y = markStart.center().y();
@@ -387,6 +391,17 @@ private Q_SLOTS:
         QTest::keyClick(e, Qt::Key_Backspace);
         QCOMPARE(doc->findBlockByNumber(1).text().right(3), QStringLiteral("zzz"));
         QCOMPARE(doc->findBlockByNumber(1).length() - 1, LongLineLayout::Limit + 19);
+
+        // Enter in the middle of an indented long line indents the new line
+        // as deep.
+        QTextCursor start(doc->findBlockByNumber(1));
+        start.insertText(QStringLiteral("    "));
+        const QString before = doc->findBlockByNumber(1).text();
+        e->goToPosition(doc->findBlockByNumber(1).position() + 1000);
+        QTest::keyClick(e, Qt::Key_Return);
+        QCOMPARE(doc->findBlockByNumber(1).text(), before.left(1000));
+        QCOMPARE(doc->findBlockByNumber(2).text(), QStringLiteral("    ") + before.mid(1000));
+        QCOMPARE(e->textCursor().position(), doc->findBlockByNumber(2).position() + 4);
     }
 };
 
