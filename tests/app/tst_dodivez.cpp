@@ -295,11 +295,11 @@ private Q_SLOTS:
         QTest::keyClicks(box->lineEdit(), "foo");
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         QTextCursor c = w.mainView()->getCurrentSource()->textCursor();
-        QCOMPARE(QPair(c.anchor(), c.position()), QPair(0, 3));
+        QCOMPARE(qMakePair(c.anchor(), c.position()), qMakePair(0, 3));
         QCoreApplication::processEvents(); // as between two presses
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         c = w.mainView()->getCurrentSource()->textCursor();
-        QCOMPARE(QPair(c.anchor(), c.position()), QPair(4, 7));
+        QCOMPARE(qMakePair(c.anchor(), c.position()), qMakePair(4, 7));
         QCOMPARE(box->count(), 1);
     }
 
