@@ -19,6 +19,15 @@
 
 namespace ov {
 
+namespace {
+bool prepared = false;
+}
+
+bool heapPreparedForBulkWork()
+{
+    return prepared;
+}
+
 void prepareHeapForBulkWork()
 {
 #if defined(__linux__) && defined(__GLIBC__) && !defined(VIZIRO_FOREIGN_HEAP)
@@ -43,6 +52,7 @@ void prepareHeapForBulkWork()
     const std::uintptr_t to = after & ~(hugePage - 1);
     if (before != std::uintptr_t(-1) && to > from)
         madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+    prepared = true;
 #endif
 }
 

@@ -10,5 +10,8 @@ namespace ov {
 // main(), before any thread starts. Does nothing where the heap is not
 // glibc's own (other C libraries, sanitizer builds).
 void prepareHeapForBulkWork();
+// Whether prepareHeapForBulkWork() changed the heap: then threads that
+// allocate much take turns on its one lock.
+bool heapPreparedForBulkWork();
 
 } // namespace ov

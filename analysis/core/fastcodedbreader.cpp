@@ -4,10 +4,13 @@
 #include <QThread>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <thread>
 
+#include "analysis/core/bulkheap.h"
 #include "analysis/core/codedatabase.h"
+#include "analysis/core/fileexistencechecker.h"
 
 namespace ov {
 
@@ -153,43 +156,48 @@ FastCodeDbReader::NameTable::NameTable(qsizetype expected)
     size_t capacity = 64;
     while (capacity < size_t(expected) * 2)
         capacity *= 2;
-    entries.resize(capacity);
+    table.resize(capacity);
+    names.reserve(capacity / 2);
+    bytes.reserve(capacity * 8);
 }
 
-const QString &FastCodeDbReader::NameTable::intern(const char *bytes, int length)
+const QString &FastCodeDbReader::NameTable::intern(const char *text, int length)
 {
-    if (2 * (used + 1) > entries.size())
+    if (2 * (names.size() + 1) > table.size())
         grow();
-    const size_t mask = entries.size() - 1;
-    const size_t hash = hashBytes(bytes, length);
+    const size_t mask = table.size() - 1;
+    const size_t hash = hashBytes(text, length);
+    const quint32 tag = quint32(hash >> 32);
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        Slot &slot = entries[i];
-        if (slot.length < 0) {
-            slot.bytes = bytes;
-            slot.length = length;
-            slot.hash = quint32(hash >> 32);
-            slot.name = QString::fromLatin1(bytes, length);
-            ++used;
-            return slot.name;
+        Slot &slot = table[i];
+        if (slot.index == Empty) {
+            slot.hash = tag;
+            slot.length = quint32(length);
+            slot.offset = quint32(bytes.size());
+            slot.index = quint32(names.size());
+            bytes.insert(bytes.end(), text, text + length);
+            names.push_back(QString::fromLatin1(text, length));
+            return names.back();
         }
-        if (slot.hash == quint32(hash >> 32) && slot.length == length
-            && std::memcmp(slot.bytes, bytes, size_t(length)) == 0)
-            return slot.name;
+        if (slot.hash == tag && slot.length == quint32(length)
+            && std::memcmp(bytes.data() + slot.offset, text, size_t(length)) == 0)
+            return names[slot.index];
     }
 }
 
 void FastCodeDbReader::NameTable::grow()
 {
-    std::vector<Slot> old(entries.size() * 2);
-    old.swap(entries);
-    const size_t mask = entries.size() - 1;
-    for (Slot &slot : old) {
-        if (slot.length < 0)
+    std::vector<Slot> old(table.size() * 2);
+    old.swap(table);
+    const size_t mask = table.size() - 1;
+    for (const Slot &slot : old) {
+        if (slot.index == Empty)
             continue;
-        size_t i = hashBytes(slot.bytes, slot.length) & mask;   // slot.hash holds only the upper half
-        while (entries[i].length >= 0)
+        // slot.hash holds only the upper half
+        size_t i = hashBytes(bytes.data() + slot.offset, int(slot.length)) & mask;
+        while (table[i].index != Empty)
             i = (i + 1) & mask;
-        entries[i] = std::move(slot);
+        table[i] = slot;
     }
 }
 
@@ -578,7 +586,9 @@ bool FastCodeDbReader::filesSection(QList<PHPFileDescription> *files)
         PHPFileDescription d;
         if (!startTag("File", &empty) || !file(&d, empty))
             return false;
-        if (present)
+        if (checker)
+            checker->check(d.name);
+        else if (present)
             present->push_back(!d.name.isEmpty() && QFileInfo::exists(d.name));
         files->append(std::move(d));
     }
@@ -594,20 +604,32 @@ bool FastCodeDbReader::filesSection(QList<PHPFileDescription> *files)
 }
 
 bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole,
-                                    std::vector<bool> *present)
+                                    std::vector<bool> *present, Readers readers)
 {
     if (present)
         present->clear();
+    // Offsets and lengths are kept in 32 bits; the careful reader takes
+    // anything bigger.
+    if (xml.size() > std::numeric_limits<int>::max())
+        return false;
     FastCodeDbReader head(xml);
     head.present = present;
-    // A big document is read in two halves side by side, split before a
-    // "File" as we write them; the halves are exactly what one reader
-    // reads when its first half ends there, else the first reads it all.
-    const qsizetype split = xml.size() >= 1024 * 1024 && QThread::idealThreadCount() > 1
-        ? xml.indexOf("\n <File ", xml.size() / 2)
-        : -1;
+    const bool big = xml.size() >= 1024 * 1024 && QThread::idealThreadCount() > 1;
+    if (readers == Readers::Automatic)
+        readers = heapPreparedForBulkWork() ? Readers::One : Readers::Two;
+    // Two halves are split before a "File" as we write them; the halves
+    // are exactly what one reader reads when its first half ends there,
+    // else the first reads it all.
+    const qsizetype split = big && readers == Readers::Two ? xml.indexOf("\n <File ", xml.size() / 2) : -1;
     if (split < 0) {
+        std::unique_ptr<FileExistenceChecker> checker;
+        if (big && present) {
+            checker = std::make_unique<FileExistenceChecker>();
+            head.checker = checker.get();
+        }
         const bool ok = head.read(files);
+        if (checker)
+            *present = checker->results();
         *whole = head.whole;
         return ok;
     }

@@ -12,6 +12,8 @@
 
 namespace ov {
 
+class FileExistenceChecker;
+
 // Reads code databases in exactly the form CodeDatabase writes, several
 // times faster than QXmlStreamReader. It accepts only documents whose
 // meaning it is sure of (well-formed, our tags, our layout, plain
@@ -28,11 +30,16 @@ public:
     // After a read: nothing of the document was dropped or replaced.
     bool isWhole() const { return whole; }
 
-    // read() and isWhole() in one, on two threads for big documents. With
-    // `present`, element i tells whether the file of files[i] exists now:
-    // the threads look while they read.
+    // How a big document is read: in two halves side by side, or by one
+    // reader while another thread looks for the files. Automatic: two
+    // halves, unless the heap is one for all threads
+    // (prepareHeapForBulkWork()), where the halves mostly wait for each
+    // other's allocations.
+    enum class Readers { Automatic, One, Two };
+    // read() and isWhole() in one. With `present`, element i tells whether
+    // the file of files[i] exists now, looked at while the document is read.
     static bool readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole,
-                             std::vector<bool> *present = nullptr);
+                             std::vector<bool> *present = nullptr, Readers readers = Readers::Automatic);
 
 private:
     struct Attribute {
@@ -91,22 +98,27 @@ private:
     {
     public:
         explicit NameTable(qsizetype expected);
-        const QString &intern(const char *bytes, int length);
+        const QString &intern(const char *text, int length);
 
     private:
+        // 16 bytes, and the bytes compared against are the table's own
+        // copy, packed: a hit touches little memory beyond the slot.
         struct Slot {
-            const char *bytes = nullptr;
-            int length = -1;   // -1: empty
-            quint32 hash = 0;  // upper half of the hash: most misses end here
-            QString name;
+            quint32 hash = 0;     // upper half of the hash: most misses end here
+            quint32 length = 0;
+            quint32 offset = 0;   // into `bytes`
+            quint32 index = Empty;   // into `names`
         };
+        static constexpr quint32 Empty = ~quint32(0);
         void grow();
-        std::vector<Slot> entries;
-        size_t used = 0;
+        std::vector<Slot> table;
+        std::vector<char> bytes;
+        std::vector<QString> names;
     };
     NameTable shared;
     std::vector<QString> scratch;   // a list's entries before the list is made
     std::vector<bool> *present = nullptr;
+    FileExistenceChecker *checker = nullptr;   // instead of `present`
     bool whole = true;
     const char *stopAt = nullptr;
     bool stopped = false;

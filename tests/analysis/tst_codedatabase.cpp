@@ -9,6 +9,8 @@
 #include <sys/resource.h>
 
 #include "analysis/core/codedatabase.h"
+#include "analysis/core/fastcodedbreader.h"
+#include "analysis/core/fileexistencechecker.h"
 #include "testutil.h"
 
 using namespace ov;
@@ -84,6 +86,22 @@ QByteArray readBy(int (*parse)(const QByteArray &, CodeModel *), const QByteArra
         + CodeDatabase::serialize(model.fileDescriptions());
 }
 
+// What FastCodeDbReader::readDocument made of `xml`, entry by entry.
+QByteArray readWith(FastCodeDbReader::Readers readers, const QByteArray &xml)
+{
+    QList<PHPFileDescription> files;
+    bool whole = false;
+    std::vector<bool> present;
+    if (!FastCodeDbReader::readDocument(xml, &files, &whole, &present, readers))
+        return "refused";
+    QByteArray out = whole ? "whole\n" : "not whole\n";
+    if (present.size() != size_t(files.size()))
+        return "present does not match the files";
+    for (qsizetype i = 0; i < files.size(); ++i)
+        out += (present[size_t(i)] ? "+ " : "- ") + CodeDatabase::serialize({{files[i].name, files[i]}});
+    return out;
+}
+
 // Descriptions holding every character a declaration may hold.
 FileDescriptions everyCharacter(const QString &path)
 {
@@ -128,6 +146,7 @@ private Q_SLOTS:
     void timesMatchQDateTime();
     void unchangedDatabaseIsNotRewritten();
     void bigDatabasesReadInHalves();
+    void existenceCheckerAnswersInOrder();
 };
 
 void TestCodeDatabase::fileName_data()
@@ -596,6 +615,20 @@ void TestCodeDatabase::bigDatabasesReadInHalves()
     const QByteArray cut = xml.left(split + 100);
     QCOMPARE(readBy(CodeDatabase::parse, cut), readBy(CodeDatabase::parseCarefully, cut));
 
+    // One reader with the files looked for beside it reads what two halves read.
+    auto sameWithOneReader = [](const QByteArray &doc) {
+        const QByteArray two = readWith(FastCodeDbReader::Readers::Two, doc);
+        return two == readWith(FastCodeDbReader::Readers::One, doc) && two != "present does not match the files";
+    };
+    QVERIFY(sameWithOneReader(xml));
+    QVERIFY(readWith(FastCodeDbReader::Readers::One, xml).startsWith("whole\n+ "));
+    QVERIFY(sameWithOneReader(cut));
+    for (const qsizetype at : {split - 3, split + 500}) {
+        QByteArray damaged = xml;
+        damaged[at] = '\xff';
+        QVERIFY(sameWithOneReader(damaged));
+    }
+
     // Each half looks for its own files: deleted ones drop out of both,
     // and the rest keep their places.
     int deleted = 0;
@@ -606,6 +639,37 @@ void TestCodeDatabase::bigDatabasesReadInHalves()
     const QByteArray fewer = readBy(CodeDatabase::parseCarefully, xml);
     QVERIFY(fewer.startsWith("594\n"));
     QCOMPARE(readBy(CodeDatabase::parse, xml), fewer);
+    QVERIFY(sameWithOneReader(xml));
+    QCOMPARE(readWith(FastCodeDbReader::Readers::One, xml).count("\n- "), 6);
+}
+
+void TestCodeDatabase::existenceCheckerAnswersInOrder()
+{
+    QTemporaryDir dir;
+    QStringList names;
+    std::vector<bool> want;
+    // More than one batch, with missing, empty and directory names between.
+    for (int i = 0; i < 100; ++i) {
+        const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
+        const bool exists = i % 3 != 0;
+        if (exists)
+            QVERIFY(ovtest::writeFile(path, "<?php"));
+        names << (i % 17 == 5 ? QString() : path);
+        want.push_back(exists && i % 17 != 5);
+    }
+    names << dir.path();
+    want.push_back(true);
+    FileExistenceChecker checker;
+    for (const QString &name : std::as_const(names))
+        checker.check(name);
+    QCOMPARE(checker.results(), want);
+
+    FileExistenceChecker idle;
+    QVERIFY(idle.results().empty());
+    {
+        FileExistenceChecker dropped;   // never asked for its results
+        dropped.check(names.first());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCodeDatabase)
