@@ -533,6 +533,10 @@ int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole)
         *whole = false;
         return parseCarefully(xml, model);
     }
+    qsizetype functions = 0;
+    for (const PHPFileDescription &d : std::as_const(files))
+        functions += d.functions.size();
+    model->reserveProjectFunctionNames(functions);
     int added = 0;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const PHPFileDescription &d = files.at(i);

@@ -61,6 +61,12 @@ void CodeModel::appendProjectFunctionName(const QString &name)
     projectNameSet.insert(name);
 }
 
+void CodeModel::reserveProjectFunctionNames(qsizetype count)
+{
+    projectNames.reserve(projectNames.size() + count);
+    projectNameSet.reserve(projectNameSet.size() + count);
+}
+
 void CodeModel::clear()
 {
     files.clear();

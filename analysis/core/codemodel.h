@@ -41,6 +41,8 @@ public:
     void setProjectFunctionNames(const QStringList &names);
     // Loading a database appends without a duplicate check.
     void appendProjectFunctionName(const QString &name);
+    // Room for `count` more names, before appending many.
+    void reserveProjectFunctionNames(qsizetype count);
 
     // Forgets the project's descriptions and names; built-ins stay.
     void clear();

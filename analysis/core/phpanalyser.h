@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -80,8 +79,9 @@ public:
 private:
     // A file's status, taken once per run.
     struct FileState {
-        QFileInfo info;
         bool exists = false;
+        bool isFile = false;   // a regular file, not a device or a pipe
+        qint64 size = 0;
         QDateTime modified;
         // Whether the description was current when the run took the state
         // (-1: not known); comparing local times is slow.
@@ -110,7 +110,7 @@ private:
     bool stopped() const { return stopFlag && stopFlag->load(std::memory_order_relaxed); }
     bool isCurrent(const QString &fileName, const FileState &state) const;
     bool compareTimes(const QString &fileName, const FileState &state) const;
-    static bool readText(const QString &fileName, const QFileInfo &info, QString *text);
+    static bool readText(const QString &fileName, const FileState &state, QString *text);
     QString resolveInclude(const QString &path, const QString &fileName) const;
     QStringList includeTargets(const PhpScanner &scanner, const QString &fileName) const;
     // Calls are kept when known or, with `allCalls`, all of them.
