@@ -458,14 +458,45 @@ bool FastCodeDbReader::number(const char *name, int *out) const
     return true;
 }
 
+bool FastCodeDbReader::plainEntry(const char *entry, size_t entryLength, const char **value, int *length)
+{
+    // `<Entry Name="..."/>` with nothing in the value that needs decoding:
+    // what the general reading gives for exactly these bytes.
+    constexpr char nameAttribute[] = " Name=\"";
+    constexpr size_t nameLength = sizeof(nameAttribute) - 1;
+    const char *q = p;
+    if (size_t(end - q) < entryLength + nameLength + 4 || *q != '<' || std::memcmp(q + 1, entry, entryLength) != 0
+        || std::memcmp(q + 1 + entryLength, nameAttribute, nameLength) != 0)
+        return false;
+    q += 1 + entryLength + nameLength;
+    const unsigned char *v = reinterpret_cast<const unsigned char *>(q);
+    const unsigned char *stop = plainRun(v, reinterpret_cast<const unsigned char *>(end), '"');
+    if (end - reinterpret_cast<const char *>(stop) < 3 || std::memcmp(stop, "\"/>", 3) != 0)
+        return false;
+    *value = q;
+    *length = int(reinterpret_cast<const char *>(stop) - q);
+    p = reinterpret_cast<const char *>(stop) + 3;
+    return true;
+}
+
 bool FastCodeDbReader::list(const char *tag, const char *entry, QStringList *out)
 {
     scratch.clear();
+    const size_t entryLength = std::strlen(entry);
     for (;;) {
         if (!skipSpace())
             return false;
         if (atEndTag())
             break;
+        const char *value;
+        int length;
+        if (plainEntry(entry, entryLength, &value, &length)) {
+            if (length > 0)
+                scratch.push_back(shared.intern(value, length));
+            else
+                whole = false;
+            continue;
+        }
         bool empty = false;
         if (!startTag(entry, &empty) || !empty)
             return false;

@@ -108,26 +108,43 @@ QStringList PhpAnalyser::includeTargets(const PhpScanner &scanner, const QString
 PhpAnalyser::FileState PhpAnalyser::stateOf(const QString &fileName)
 {
     FileState state;
+    statFile(fileName, &state);
+    takeTime(fileName, &state);
+    return state;
+}
+
+void PhpAnalyser::statFile(const QString &fileName, FileState *state)
+{
 #ifdef Q_OS_LINUX
     // A run looks at every file of the project: one stat, without the
-    // allocations and path work of a QFileInfo; the same answers. Each
-    // local time costs a look at the system's zone: taken once per file.
+    // allocations and path work of a QFileInfo; the same answers.
     struct stat st;
     if (::stat(QFile::encodeName(fileName).constData(), &st) == 0) {
-        state.exists = true;
-        state.isFile = S_ISREG(st.st_mode);
-        state.size = st.st_size;
-        const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-        state.modified = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toLocalTime();
+        state->exists = true;
+        state->isFile = S_ISREG(st.st_mode);
+        state->size = st.st_size;
+        state->modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     }
 #else
-    const QFileInfo info(fileName);
-    state.exists = info.exists();
-    state.isFile = info.isFile();
-    state.size = info.size();
-    state.modified = info.lastModified();
+    Q_UNUSED(fileName);
+    Q_UNUSED(state);
 #endif
-    return state;
+}
+
+void PhpAnalyser::takeTime(const QString &fileName, FileState *state)
+{
+    // Each local time costs a look at the system's zone: taken once per file.
+#ifdef Q_OS_LINUX
+    Q_UNUSED(fileName);
+    if (state->exists)
+        state->modified = QDateTime::fromMSecsSinceEpoch(state->modifiedMs, Qt::UTC).toLocalTime();
+#else
+    const QFileInfo info(fileName);
+    state->exists = info.exists();
+    state->isFile = info.isFile();
+    state->size = info.size();
+    state->modified = info.lastModified();
+#endif
 }
 
 PhpAnalyser::FileState PhpAnalyser::fileState(const QString &fileName)
@@ -191,22 +208,26 @@ void PhpAnalyser::prefetch(const QStringList &files, int threads)
     std::vector<Slot> work(size_t(files.size()));
     for (qsizetype i = 0; i < files.size(); ++i)
         work[size_t(i)].file = files.at(i);
+    // Our own pool: the run waits for exactly its own work.
+    QThreadPool pool;
+    pool.setMaxThreadCount(threads - 1);
+    QtConcurrent::blockingMap(&pool, work, [this](Slot &slot) {
+        if (!stopped())
+            statFile(slot.file, &slot.state);
+    });
     // Times are taken here, on one thread: local times go through the C
     // library's zone state, which is not safe to use from several threads.
     bool anyChanged = false;
     for (Slot &slot : work) {
         if (stopped())
             return;
-        slot.state = stateOf(slot.file);
+        takeTime(slot.file, &slot.state);
         if (slot.state.exists) {
             slot.state.current = compareTimes(slot.file, slot.state);
             anyChanged = anyChanged || !slot.state.current;
         }
     }
-    // Our own pool: the run waits for exactly its own work.
     if (anyChanged) {
-        QThreadPool pool;
-        pool.setMaxThreadCount(threads - 1);
         QtConcurrent::blockingMap(&pool, work, [this](Slot &slot) {
             if (!stopped() && slot.state.exists && !slot.state.current)
                 slot.scanned = scanFile(slot.file, slot.state, &slot.scan);

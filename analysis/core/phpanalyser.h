@@ -82,12 +82,17 @@ private:
         bool exists = false;
         bool isFile = false;   // a regular file, not a device or a pipe
         qint64 size = 0;
+        qint64 modifiedMs = 0;   // since the epoch, as the file system gave it
         QDateTime modified;
         // Whether the description was current when the run took the state
         // (-1: not known); comparing local times is slow.
         signed char current = -1;
     };
     static FileState stateOf(const QString &fileName);
+    // stateOf() in two steps: the file system's part, safe on any thread,
+    // then the local time, on one thread only.
+    static void statFile(const QString &fileName, FileState *state);
+    static void takeTime(const QString &fileName, FileState *state);
     FileState fileState(const QString &fileName);
 
     // What a run needs of a file that changed, taken from one reading.
