@@ -118,8 +118,11 @@ void PhpAnalyser::statFile(const QString &fileName, FileState *state)
 #ifdef Q_OS_LINUX
     // A run looks at every file of the project: one stat, without the
     // allocations and path work of a QFileInfo; the same answers.
+    // stat() would read a name only up to a NUL; such a name names no file,
+    // as QFileInfo says too (an include may hold one).
+    const QByteArray native = QFile::encodeName(fileName);
     struct stat st;
-    if (::stat(QFile::encodeName(fileName).constData(), &st) == 0) {
+    if (!native.contains('\0') && ::stat(native.constData(), &st) == 0) {
         state->exists = true;
         state->isFile = S_ISREG(st.st_mode);
         state->size = st.st_size;

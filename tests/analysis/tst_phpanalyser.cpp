@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/phpanalyser.h"
 #include "editor/core/textfile.h"
@@ -224,6 +227,28 @@ void TestPhpAnalyser::cyclicIncludesAnalysedOnce()
     QCOMPARE(fx.descriptions.value(a).functions.value(QStringLiteral("fa")).functionCalls, QStringList{"fb"});
     QCOMPARE(fx.descriptions.value(b).functions.value(QStringLiteral("fb")).functionCalls, QStringList{"fa"});
     QCOMPARE(names, (QStringList{"s", "fb", "fa"}));
+
+    // A name holding a NUL names no file, though stat() would look only at
+    // the part before it: including "nul.php\0x" must not go round again.
+    const QString nul = fx.write(QStringLiteral("nul.php"),
+                                 QByteArray("<?php include 'nul.php") + '\0' + "x'; function n() {}");
+    std::atomic<bool> stop{false}, done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 100 && !done; ++i)
+            QThread::msleep(50);
+        stop = true;
+    });
+    PhpAnalyser analyser(fx.dir.path(), kBuiltins, &fx.descriptions);
+    analyser.setStopFlag(&stop);
+    analyser.startRun();
+    analyser.collectFunctionNames(nul);
+    analyser.analysePHPFile(nul);
+    done = true;
+    const bool stopped = stop;
+    watchdog.join();
+    QVERIFY(!stopped);
+    QCOMPARE(analyser.visitedFiles(), QStringList{nul});
+    QCOMPARE(fx.descriptions.value(nul).functions.keys(), QStringList{"n"});
 }
 
 void TestPhpAnalyser::namePassOrderAndNesting()
