@@ -10,7 +10,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QDirIterator>
+#include <QSet>
+
 #include "analysis/callgraphfunction.h"
+#include "analysis/core/phpanalyser.h"
+#include "editor/core/completionwords.h"
+#include "editor/core/includetarget.h"
 #include "analysis/callgraphviewer.h"
 #include "app/dodivez.h"
 #include "editor/mainview.h"
@@ -228,6 +234,63 @@ private Q_SLOTS:
         words = completionWords(editor);
         QVERIFY(!words.contains("$title"));
         QVERIFY(words.contains("render_page"));
+    }
+
+    // The completer looks names up by binary search: in a large project
+    // every name must still be found from its first three characters.
+    void completionFindsEveryWordPressName()
+    {
+        const QString wordpress = QStringLiteral("/usr/share/wordpress");
+        if (!QFileInfo(wordpress + "/wp-login.php").exists())
+            QSKIP("needs Debian's wordpress package");
+        QStringList files;
+        for (QDirIterator it(wordpress, {"*.php"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            files << it.next();
+        FileDescriptions descriptions;
+        PhpAnalyser analyser(wordpress, PhpAnalyser::loadBuiltinFunctions(), &descriptions);
+        analyser.startRun();
+        for (const QString &file : std::as_const(files))
+            analyser.collectFunctionNames(file);
+        QStringList names = analyser.projectFunctionNames();
+        QVERIFY(names.size() > 3000);
+        const QStringList builtins = PhpAnalyser::loadBuiltinFunctions().values();
+        names += builtins;
+
+        MainView *view = window->mainView();
+        const QStringList before = view->getFunctionNames();
+        view->setFunctionNames(names);
+        QVERIFY(ovtest::writeFile(path("complete.php"), "<?php\n"));
+        SourceEdit *editor = open("complete.php");
+        QVERIFY(editor);
+
+        QHash<QString, QStringList> byPrefix;
+        for (const QString &name : std::as_const(names)) {
+            if (name.size() >= 3)
+                byPrefix[name.left(3)] << name;
+        }
+        QCompleter *completer = completerOf(editor);
+        QStringList missing;
+        for (auto it = byPrefix.cbegin(); it != byPrefix.cend(); ++it) {
+            completer->setCompletionPrefix(it.key());
+            QSet<QString> offered;
+            for (int row = 0; completer->setCurrentRow(row); ++row)
+                offered.insert(completer->currentCompletion());
+            for (const QString &name : it.value()) {
+                if (!offered.contains(name))
+                    missing << name;
+            }
+        }
+        view->setFunctionNames(before);
+        window->mainView()->closeTab(window->mainView()->indexOfSource(path("complete.php")));
+        QVERIFY2(missing.isEmpty(), qPrintable(QString("%1 names not offered, such as %2")
+                                                   .arg(missing.size()).arg(missing.mid(0, 5).join(", "))));
+
+        // Local variables of the functions around the cursor join the list
+        // in the same order.
+        CompletionWords words;
+        words.update(names, {"$Zeta", "$alpha"});
+        for (qsizetype i = 1; i < words.words().size(); ++i)
+            QVERIFY(words.words()[i - 1].toLower() <= words.words()[i].toLower());
     }
 
     void contextMenuEntries_data()
