@@ -16,11 +16,12 @@ bool mayStandForTabs(QStringView line)
 
 } // namespace
 
-OriginalLines::OriginalLines(const QString &text)
+void OriginalLines::index() const
 {
-    if (!text.contains(QLatin1Char('\t')))
+    indexed = true;
+    if (!read.contains(QLatin1Char('\t')))
         return;
-    const QList<QStringView> lines = QStringView(text).split(QLatin1Char('\n'));
+    const QList<QStringView> lines = QStringView(read).split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         if (lines[i].contains(QLatin1Char('\t')))
             byEditorForm[expandTabs(lines[i].toString())].lines.append(Line{i, lines[i].toString()});
@@ -47,6 +48,8 @@ OriginalLines::OriginalLines(const QString &text)
 
 QString OriginalLines::restore(const QString &text) const
 {
+    if (!indexed)
+        index();
     if (byEditorForm.isEmpty())
         return text;
     QString out;

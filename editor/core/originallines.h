@@ -16,13 +16,16 @@ class OriginalLines
 public:
     OriginalLines() = default;
     // `text`: a file's decoded text, lines separated by '\n', tabs kept.
-    explicit OriginalLines(const QString &text);
+    // Kept as it is (shared, not copied) until a save needs it.
+    explicit OriginalLines(const QString &text) : read(text) {}
 
     // `text` (the editor's text, lines separated by '\n') with each line that
     // stands for a line read written in that line's form.
     QString restore(const QString &text) const;
 
 private:
+    void index() const;
+
     struct Line {
         int number;  // where it was read
         QString raw; // as read
@@ -33,7 +36,9 @@ private:
     };
     // Keyed by the editor's form; only lines whose form differs from them,
     // and lines read that look the same as one of those.
-    QHash<QString, Lines> byEditorForm;
+    mutable QHash<QString, Lines> byEditorForm;
+    QString read;
+    mutable bool indexed = false;
 };
 
 } // namespace ov

@@ -443,6 +443,7 @@ private Q_SLOTS:
             const int at = positionOf(editor, line, 2);
             if (at < 2)
                 return false;
+            editor->goToPosition(at); // in view, where the click lands
             QAction *open = nullptr;
             contextMenuAt(editor, at, entry, &open);
             if (!open)
@@ -469,7 +470,9 @@ private Q_SLOTS:
         QVERIFY(follow("wp-admin/admin.php", "require_once dirname( __DIR__ )", "Open '../wp-load.php'"));
         QCOMPARE(current(), wp.filePath("wp-load.php"));
         ovtest::discardAllTabs(view);
+        updated.clear();
         window->openProject(path("site.vuzar"));
+        QVERIFY(updated.count() > 0 || updated.wait(20000));
     }
 
     void goToDeclarationAcrossFilesAndCallGraph()
