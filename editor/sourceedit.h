@@ -191,6 +191,7 @@ private:
     void noteBookmarkToggled();
     QList<int> savedBookmarks; // as in the file as last read or saved
     int lastBlockCount = 0;
+    bool linesMovedSinceSave = false;
     bool handleMovementKey(QKeyEvent *e);
     bool handleQuoteOrBracketKey(QKeyEvent *e);
     bool handleBraceKey(QKeyEvent *e);

@@ -15,8 +15,10 @@ void SourceEdit::startFollowingBookmarks()
     lastBlockCount = document()->blockCount();
     connect(document(), &QTextDocument::contentsChange, this, &SourceEdit::followBookmarks);
     connect(document(), &QTextDocument::modificationChanged, this, [this](bool modified) {
-        if (!modified)
+        if (!modified) {
             savedBookmarks = bookmarkLines();
+            linesMovedSinceSave = false;
+        }
     });
 }
 
@@ -31,6 +33,7 @@ void SourceEdit::followBookmarks(int position, int /*removed*/, int added)
     lastBlockCount = blocks;
     if (!linesMoved)
         return;
+    linesMovedSinceSave = true;
     Project *p = project();
     if (p && !p->getBookmarks(fileName).isEmpty())
         syncBookmarks();
@@ -38,8 +41,9 @@ void SourceEdit::followBookmarks(int position, int /*removed*/, int added)
 
 void SourceEdit::noteBookmarkToggled()
 {
-    // Set on the text as saved, it belongs to the file as saved.
-    if (!document()->isModified())
+    // While every line is where it is in the file as saved, the lines
+    // name the same lines there.
+    if (!document()->isModified() || !linesMovedSinceSave)
         savedBookmarks = bookmarkLines();
 }
 

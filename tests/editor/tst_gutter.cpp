@@ -284,11 +284,23 @@ private Q_SLOTS:
         QCOMPARE(project->getBookmarks(file), QList<int>{73});
         QVERIFY(ovtest::readFile(file) == original);
 
+        // Set while every line is where it was, a bookmark belongs to the
+        // file as saved.
+        QVERIFY(view->addSource(file));
+        editor = view->getSource(file);
+        QCOMPARE(editor->bookmarkLines(), QList<int>{73});
+        QTextCursor(editor->document()).insertText(QStringLiteral("// edited in place "));
+        moveToLine(editor, 5);
+        editor->addBookmarkToCurrentLine();
+        Dialogs::queueAnswer(QVariant::fromValue(QMessageBox::Discard));
+        QVERIFY(view->closeTab(view->indexOf(editor)));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{5, 73}));
+        project->setBookmarks(file, {73});
+
         // Saved with a line added: that file's bookmarks stand after later
         // edits are dropped; one set while unmodified belongs to it too.
         QVERIFY(view->addSource(file));
         editor = view->getSource(file);
-        QCOMPARE(editor->bookmarkLines(), QList<int>{73});
         QTextCursor(editor->document()).insertText(QStringLiteral("// top\n"));
         QVERIFY(editor->saveDocument());
         moveToLine(editor, 10);
