@@ -12,9 +12,11 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/builtin.list DESTINATION ${CMAKE_INS
 install(FILES ${VIZIRO_DIST}/viziro.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VIZIRO_DIST}/example.verovo.viziro.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${VIZIRO_DIST}/viziro-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME viziro.xml)
-foreach(size 16 22 24 32 48 64 128)
-  install(FILES ${VIZIRO_DIST}/icons/${size}.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME viziro.png)
+# dist/icons/<size>.png, made by dist/make-icons.sh.
+file(GLOB _icons ${VIZIRO_DIST}/icons/*.png)
+foreach(icon ${_icons})
+  get_filename_component(size ${icon} NAME_WE)
+  install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME viziro.png)
 endforeach()
 
 # Debian wants the copyright and a compressed changelog in the doc folder,
