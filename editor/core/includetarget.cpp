@@ -119,7 +119,7 @@ public:
             return accessors();
         }
         if (c == QLatin1Char('\\') || isNameStart(c)) {
-            const qsizetype from = i;
+            // A constant, a call or a class member, maybe namespaced.
             QString word;
             while (peek() == QLatin1Char('\\') || isNameStart(peek())) {
                 if (peek() == QLatin1Char('\\'))
@@ -132,12 +132,6 @@ public:
             }
             if (word.compare(QLatin1String("dirname"), Qt::CaseInsensitive) == 0 && folderOf(op))
                 return true;
-            i = from;
-            while (peek() == QLatin1Char('\\') || isNameStart(peek())) {
-                if (peek() == QLatin1Char('\\'))
-                    ++i;
-                name();
-            }
             op->kind = Operand::Unknown;
             return accessors();
         }
@@ -250,7 +244,9 @@ IncludeTarget IncludeTarget::parse(QStringView line)
         if (!ok || (parenthesised && !r.take(QLatin1Char(')'))))
             continue;
         r.skipSpace();
-        if (r.atEnd() || r.peek() == QLatin1Char(';') || r.peek() == QLatin1Char('?') || r.peek() == QLatin1Char(')')) {
+        // The statement ends: ";", "?>", or the parenthesis of a condition.
+        if (r.atEnd() || r.peek() == QLatin1Char(';') || r.peek() == QLatin1Char(')')
+            || (r.peek() == QLatin1Char('?') && r.peek(1) == QLatin1Char('>'))) {
             read = true;
             break;
         }
