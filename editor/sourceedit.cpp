@@ -46,6 +46,8 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     font.setFixedPitch(true);
     setFont(font);
     installLongLineLayout();
+    // A tab stands where loading would put its four spaces at a line's start.
+    setTabStopDistance(4 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')));
 
     infoPanel = new AddInfoPanel(this);
     functionList = new QComboBox(this);
@@ -180,9 +182,12 @@ bool SourceEdit::saveDocument()
     if (!mayOverwriteDisk())
         return false;
 
+    TextFormat written = format;
+    if (!mayEncodeAs(&written))
+        return false;
+
     QString error;
     bool ok;
-    TextFormat written = format;
     QByteArray bytes;
     {
         WaitCursor wait;
@@ -198,7 +203,10 @@ bool SourceEdit::saveDocument()
                          QStringLiteral("Cannot write file %1:\n%2.").arg(fileName, error));
         return false;
     }
-    format = written;
+    if (!(format == written)) {
+        format = written;
+        Q_EMIT textFormatChanged();
+    }
     recordDiskState(bytes);
     document()->setModified(false);
     updateTitle();
@@ -297,7 +305,7 @@ void SourceEdit::resizeEvent(QResizeEvent *e)
 
 bool SourceEdit::canInsertFromMimeData(const QMimeData *source) const
 {
-    if (source->hasFormat(QStringLiteral("text/uri-list")))
+    if (!source || source->hasFormat(QStringLiteral("text/uri-list")))
         return false;
     return QPlainTextEdit::canInsertFromMimeData(source);
 }

@@ -177,6 +177,10 @@ public:
 private:
     void bookmarksEdited();
     bool handleMovementKey(QKeyEvent *e);
+    // Word moves that take a "$" and the name after it as one word.
+    bool handleVariableWordMove(QKeyEvent *e);
+    // After a double-click: a selected variable name takes its "$" along.
+    void selectVariableName();
     bool handleQuoteOrBracketKey(QKeyEvent *e);
     bool handleBraceKey(QKeyEvent *e);
     bool handleLineKey(QKeyEvent *e);
@@ -188,6 +192,7 @@ private:
     void insertBraceBlock();
     void wrapInBraceBlock();
     void insertIndentedNewLine();
+    void insertTabSpaces();
     void clearPendingClosers();
     void notePendingCloser(bool &flag);
     bool closerPending(bool flag) const;
@@ -211,11 +216,16 @@ public:
 Q_SIGNALS:
     // The path or the recorded disk state changed: watchers re-read them.
     void diskStateChanged();
+    // The encoding or line-end style changed (a reload, a save as UTF-8).
+    void textFormatChanged();
 
 private:
     void recordDiskState(const QByteArray &bytes);
     // Before a save: asks when the file was changed by another program.
     bool mayOverwriteDisk();
+    // Before a save: asks to switch to UTF-8 when the text holds a
+    // character that `written`'s encoding cannot; false to cancel.
+    bool mayEncodeAs(TextFormat *written);
     QString diskPath;
     QByteArray diskDigest;
     qint64 diskSize = -1;

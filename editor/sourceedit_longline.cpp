@@ -466,6 +466,8 @@ void SourceEdit::mouseDoubleClickEvent(QMouseEvent *e)
 {
     if (!handleLongLineMouse(e))
         QPlainTextEdit::mouseDoubleClickEvent(e);
+    if (e->button() == Qt::LeftButton)
+        selectVariableName();
 }
 
 } // namespace ov
