@@ -2,10 +2,14 @@
 // Texts mark the cursor with '|' and, when there is a selection, its
 // anchor with '^'. Scripts type their characters; <Name> is a special key
 // or a command. The undo column lists the text after each further undo.
+#include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QMimeData>
 #include <QVBoxLayout>
 #include <QSignalSpy>
@@ -390,6 +394,29 @@ private Q_SLOTS:
             play(editor.get(), QStringLiteral("<C-v>"));
         QCOMPARE(editor->document()->characterCount() - 1, expected.size());
         QVERIFY(editor->toPlainText() == expected);
+    }
+
+    // The context menu's Paste is the same paste.
+    void contextMenuPasteExpandsTabs()
+    {
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("x"));
+        QVERIFY(editor);
+        QGuiApplication::clipboard()->setText(QStringLiteral("\ty"));
+        bool found = false;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QAction *paste = menu ? menu->findChild<QAction *>(QStringLiteral("edit-paste")) : nullptr;
+            found = paste;
+            if (paste)
+                paste->trigger();
+            if (menu)
+                menu->close();
+        });
+        const QPoint at = editor->cursorRect().center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(editor->viewport(), &event);
+        QVERIFY(found);
+        QCOMPARE(editor->toPlainText(), QStringLiteral("    yx"));
     }
 
     // Shift+Tab stays in the editor: passed on, it would move the focus to
