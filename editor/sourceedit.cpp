@@ -310,6 +310,21 @@ bool SourceEdit::canInsertFromMimeData(const QMimeData *source) const
     return QPlainTextEdit::canInsertFromMimeData(source);
 }
 
+void SourceEdit::insertFromMimeData(const QMimeData *source)
+{
+    // Only the text goes in, from data of our own: the base reads other
+    // formats too, and reading those of an X selection without an owner
+    // (a middle click with nothing selected anywhere) crashes it.
+    if (!source || !source->hasText())
+        return;
+    const QString text = source->text();
+    if (text.isEmpty())
+        return;
+    QMimeData plain;
+    plain.setText(expandTabs(text));
+    QPlainTextEdit::insertFromMimeData(&plain);
+}
+
 void SourceEdit::goToPosition(int pos)
 {
     QTextCursor cursor = textCursor();

@@ -99,6 +99,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *e) override;
     // Dropped files go to the document area, which opens them.
     bool canInsertFromMimeData(const QMimeData *source) const override;
+    // Pasted and dropped text comes in as text only, its tabs expanded.
+    void insertFromMimeData(const QMimeData *source) override;
 
 private Q_SLOTS:
     void updateAddInfoPanelWidth(int newBlockCount);

@@ -11,6 +11,7 @@ class TstE2eEditing : public QObject
 private Q_SLOTS:
     void initTestCase();
     void pasteWithNothingCopied();
+    void middleClickWithNothingSelected();
     void tabKeysStayInTheEditor();
 
 private:
@@ -33,6 +34,19 @@ void TstE2eEditing::pasteWithNothingCopied()
     E2E_VERIFY(editor, editor.type(QStringLiteral("$y")));
     E2E_VERIFY(editor, editor.keys({QStringLiteral("alt+f"), QStringLiteral("s")}));
     QCOMPARE(editor.waitForFile(QStringLiteral("a.php"), "$yx\n"), QByteArray("$yx\n"));
+}
+
+// The middle button pastes the X selection, which has no owner either.
+void TstE2eEditing::middleClickWithNothingSelected()
+{
+    e2e::Editor editor(x);
+    QVERIFY(editor.writeFile(QStringLiteral("c.php"), "x\n"));
+    E2E_VERIFY(editor, editor.start({QStringLiteral("c.php")}));
+    // Below the text: the cursor goes to the end.
+    E2E_VERIFY(editor, editor.click(600, 300, 2));
+    E2E_VERIFY(editor, editor.type(QStringLiteral("$z")));
+    E2E_VERIFY(editor, editor.keys({QStringLiteral("alt+f"), QStringLiteral("s")}));
+    QCOMPARE(editor.waitForFile(QStringLiteral("c.php"), "x\n$z"), QByteArray("x\n$z"));
 }
 
 // Shift+Tab unindents and leaves the keyboard in the editor (handed on, it
