@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "editor/longlinelayout.h"
 #include "sourceeditfixture.h"
 
 using namespace ov;
@@ -241,6 +242,11 @@ private Q_SLOTS:
         QTest::newRow("Ctrl+Right: a variable is one word") << "|$name = 1;" << "<C-Right>" << "$name |= 1;" << none;
         QTest::newRow("Ctrl+Left: to the $") << "x = $name|" << "<C-Left>" << "x = |$name" << none;
         QTest::newRow("Ctrl+Shift+Left selects the $") << "x = $name|" << "<CS-Left>" << "x = |$name^" << none;
+        const QString longLine(LongLineLayout::Limit + 1, QLatin1Char('a'));
+        QTest::newRow("Ctrl+Left in a long line: to the $") << longLine + " = $name|" << "<C-Left>"
+                                                             << longLine + " = |$name" << none;
+        QTest::newRow("Ctrl+Right in a long line: over the variable") << "|$name = " + longLine << "<C-Right>"
+                                                                      << "$name = |" + longLine << none;
         QTest::newRow("Ctrl+Y redoes") << "a|" << "b<undo><C-y>" << "ab|" << QStringList{"a"};
     }
     void movementKeys() { run(); }
