@@ -292,7 +292,7 @@ bool MainView::closeTab(int idx)
             const auto answer = Dialogs::warningAbout(
                 this, QStringLiteral("Save document"), QStringLiteral("Do you want save changes?"),
                 QStringLiteral("%1\nin %2").arg(QFileInfo(path).fileName(),
-                                                QDir::toNativeSeparators(QFileInfo(path).path())),
+                                                QDir::toNativeSeparators(QFileInfo(path).absolutePath())),
                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::NoButton);
             // A failed save was reported by the editor; its edits stay in the tab.
             // A tab without its editor yet (made current, it may have one now)
