@@ -66,6 +66,21 @@ QMessageBox::StandardButton Dialogs::warning(QWidget *parent, const QString &tit
     return box("warning", &QMessageBox::warning, parent, title, text, buttons, def);
 }
 
+QMessageBox::StandardButton Dialogs::warningAbout(QWidget *parent, const QString &title, const QString &text,
+                                                  const QString &informativeText,
+                                                  QMessageBox::StandardButtons buttons,
+                                                  QMessageBox::StandardButton def)
+{
+    if (script().on) {
+        script().calls.append({QStringLiteral("warning"), title, text, informativeText});
+        return scriptedButton(script().answers.isEmpty() ? QVariant() : script().answers.dequeue(), buttons);
+    }
+    QMessageBox box(QMessageBox::Warning, title, text, buttons, parent);
+    box.setInformativeText(informativeText);
+    box.setDefaultButton(def);
+    return QMessageBox::StandardButton(box.exec());
+}
+
 QMessageBox::StandardButton Dialogs::information(QWidget *parent, const QString &title, const QString &text,
                                                  QMessageBox::StandardButtons buttons,
                                                  QMessageBox::StandardButton def)

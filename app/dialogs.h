@@ -21,6 +21,7 @@ public:
         QString kind;   // "critical", "warning", "information", "question", "getOpenFileName", ...
         QString title;
         QString text;   // message or label
+        QString informativeText = QString();
     };
 
     static QMessageBox::StandardButton critical(QWidget *parent, const QString &title, const QString &text,
@@ -29,6 +30,11 @@ public:
     static QMessageBox::StandardButton warning(QWidget *parent, const QString &title, const QString &text,
                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    // A warning whose second, smaller text says what it is about.
+    static QMessageBox::StandardButton warningAbout(QWidget *parent, const QString &title, const QString &text,
+                                                    const QString &informativeText,
+                                                    QMessageBox::StandardButtons buttons,
+                                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     static QMessageBox::StandardButton information(QWidget *parent, const QString &title, const QString &text,
                                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);

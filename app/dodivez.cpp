@@ -144,6 +144,7 @@ void DODIvez::createActions()
         {&copyAct, "Copy", "page_copy", nullptr},
         {&cutAct, "Cut", "cut", nullptr},
         {&pasteAct, "Paste", "page_paste", nullptr},
+        {&selectAllAct, "Select All", nullptr, nullptr},
         {&undoAct, "Undo", "arrow_undo", nullptr},
         {&redoAct, "Redo", "arrow_redo", nullptr},
         {&findAct, "Find", "folder_find", nullptr},
@@ -177,6 +178,7 @@ void DODIvez::createActions()
     connect(copyAct, &QAction::triggered, view, &MainView::copy);
     connect(cutAct, &QAction::triggered, view, &MainView::cut);
     connect(pasteAct, &QAction::triggered, view, &MainView::paste);
+    connect(selectAllAct, &QAction::triggered, view, &MainView::selectAll);
     connect(undoAct, &QAction::triggered, view, &MainView::undo);
     connect(redoAct, &QAction::triggered, view, &MainView::redo);
     connect(findAct, &QAction::triggered, this, &DODIvez::find);
@@ -189,7 +191,7 @@ void DODIvez::createActions()
     connect(nextBookmarkAct, &QAction::triggered, projectTree, &Project::showNextBookmark);
     connect(prevBookmarkAct, &QAction::triggered, projectTree, &Project::showPrevBookmark);
 
-    for (QAction *action : {copyAct, cutAct, pasteAct, undoAct, redoAct})
+    for (QAction *action : {copyAct, cutAct, pasteAct, selectAllAct, undoAct, redoAct})
         action->setEnabled(false);
 
     separatorAct = new QAction(this);
@@ -267,7 +269,7 @@ void DODIvez::createMenus()
     editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
     editMenu->addActions({undoAct, redoAct});
     editMenu->addSeparator();
-    editMenu->addActions({cutAct, copyAct, pasteAct});
+    editMenu->addActions({cutAct, copyAct, pasteAct, selectAllAct});
     editMenu->addSeparator();
     editMenu->addAction(findAct);
     editMenu->addSeparator();
@@ -323,7 +325,12 @@ void DODIvez::createStatusBar()
     overwriteModeLabel = new ClickableLabel(bar);
     overwriteModeLabel->setObjectName(QStringLiteral("overwriteModeLabel"));
     overwriteModeLabel->setText(QStringLiteral("INS"));
-    for (QLabel *label : {static_cast<QLabel *>(lineLabel), charLabel, static_cast<QLabel *>(overwriteModeLabel)}) {
+    encodingLabel = new QLabel(bar);
+    encodingLabel->setObjectName(QStringLiteral("encodingLabel"));
+    lineEndingLabel = new QLabel(bar);
+    lineEndingLabel->setObjectName(QStringLiteral("lineEndingLabel"));
+    for (QLabel *label : {static_cast<QLabel *>(lineLabel), charLabel, static_cast<QLabel *>(overwriteModeLabel),
+                          encodingLabel, lineEndingLabel}) {
         label->setAlignment(centred);
         label->setFrameShape(QFrame::Box);
     }
@@ -333,7 +340,8 @@ void DODIvez::createStatusBar()
 
     for (QWidget *w : {static_cast<QWidget *>(progressLabel), static_cast<QWidget *>(progressBar),
                        static_cast<QWidget *>(lineLabel), static_cast<QWidget *>(charLabel),
-                       static_cast<QWidget *>(overwriteModeLabel)}) {
+                       static_cast<QWidget *>(overwriteModeLabel), static_cast<QWidget *>(encodingLabel),
+                       static_cast<QWidget *>(lineEndingLabel)}) {
         bar->addPermanentWidget(w, 0);
         w->hide();
     }
@@ -466,6 +474,18 @@ void DODIvez::setStatusOverwriteModeVisible(bool visible)
 void DODIvez::setStatusOverwriteMode(bool mode)
 {
     overwriteModeLabel->setText(mode ? QStringLiteral("OVR") : QStringLiteral("INS"));
+}
+
+void DODIvez::setStatusTextFormatVisible(bool visible)
+{
+    encodingLabel->setVisible(visible);
+    lineEndingLabel->setVisible(visible);
+}
+
+void DODIvez::setStatusTextFormat(const QString &encoding, const QString &lineEnding)
+{
+    encodingLabel->setText(QLatin1Char(' ') + encoding + QLatin1Char(' '));
+    lineEndingLabel->setText(QLatin1Char(' ') + lineEnding + QLatin1Char(' '));
 }
 
 void DODIvez::setStatusProgressVisible(bool visible)

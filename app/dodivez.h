@@ -52,6 +52,7 @@ public:
     QAction *getCopyAction() const { return copyAct; }
     QAction *getCutAction() const { return cutAct; }
     QAction *getPasteAction() const { return pasteAct; }
+    QAction *getSelectAllAction() const { return selectAllAct; }
     QAction *getUndoAction() const { return undoAct; }
     QAction *getRedoAction() const { return redoAct; }
 
@@ -108,6 +109,9 @@ public Q_SLOTS:
     void setStatusCharNumber(int number);
     void setStatusOverwriteModeVisible(bool visible);
     void setStatusOverwriteMode(bool mode);
+    // The current document's encoding and line-end style.
+    void setStatusTextFormatVisible(bool visible);
+    void setStatusTextFormat(const QString &encoding, const QString &lineEnding);
     void setStatusProgressVisible(bool visible);
     void setStatusProgressShow();
     void setStatusProgressHide();
@@ -174,6 +178,7 @@ private:
     QAction *copyAct = nullptr;
     QAction *cutAct = nullptr;
     QAction *pasteAct = nullptr;
+    QAction *selectAllAct = nullptr;
     QAction *undoAct = nullptr;
     QAction *redoAct = nullptr;
     QAction *findAct = nullptr;
@@ -229,6 +234,8 @@ private:
     ClickableLabel *lineLabel = nullptr;
     QLabel *charLabel = nullptr;
     ClickableLabel *overwriteModeLabel = nullptr;
+    QLabel *encodingLabel = nullptr;
+    QLabel *lineEndingLabel = nullptr;
 
     // One user action in the fast-search box raises several signals.
     bool fastSearchPending = false;

@@ -194,6 +194,7 @@ void MainView::setUpSource(SourceEdit *editor)
     }
     // Only the changed tab: with hundreds open, walking them all per edit adds up.
     connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { updateTabName(indexOf(editor)); });
+    connect(editor, &SourceEdit::textFormatChanged, this, [this, editor] { showTextFormat(editor); });
     fileChangeMonitor->watch(editor);
 }
 
@@ -285,14 +286,19 @@ bool MainView::closeTab(int idx)
             const bool batch = manyChanges;
             if (batch)
                 endManyChanges();
-            const auto answer = Dialogs::warning(this, QStringLiteral("Save document"),
-                                                 QStringLiteral("Do you want save changes?"),
-                                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                                 QMessageBox::NoButton);
+            // The user sees the document asked about, so Save writes the file they looked at.
+            setCurrentIndex(idx);
+            const QString path = sourcePath(idx);
+            const auto answer = Dialogs::warningAbout(
+                this, QStringLiteral("Save document"), QStringLiteral("Do you want save changes?"),
+                QStringLiteral("%1\nin %2").arg(QFileInfo(path).fileName(),
+                                                QDir::toNativeSeparators(QFileInfo(path).absolutePath())),
+                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::NoButton);
             // A failed save was reported by the editor; its edits stay in the tab.
-            // A tab without its editor yet is saved by the editor it stands for.
+            // A tab without its editor yet (made current, it may have one now)
+            // is saved by the editor it stands for.
             const bool kept = answer == QMessageBox::Cancel || answer == QMessageBox::NoButton
-                              || (answer == QMessageBox::Save && !(editor ? editor : realize(idx))->saveDocument());
+                              || (answer == QMessageBox::Save && !getSource(idx)->saveDocument());
             if (batch)
                 beginManyChanges();
             if (answer == QMessageBox::Discard && editor)
@@ -394,6 +400,12 @@ void MainView::paste()
         editor->paste2();
 }
 
+void MainView::selectAll()
+{
+    if (SourceEdit *editor = getCurrentSource())
+        editor->selectAll();
+}
+
 bool MainView::renameSource(QString oldFileName, QString newFileName)
 {
     const int i = indexOfSource(oldFileName);
@@ -419,6 +431,7 @@ void MainView::updateCurrentTab(int index)
         mainWindow->setStatusLineNumberVisible(editor);
         mainWindow->setStatusCharNumberVisible(editor);
         mainWindow->setStatusOverwriteModeVisible(editor);
+        mainWindow->setStatusTextFormatVisible(editor);
     }
     if (!editor)
         return;
@@ -430,11 +443,21 @@ void MainView::updateCurrentTab(int index)
     mainWindow->getUndoAction()->setEnabled(editor->getUndoState());
     mainWindow->getRedoAction()->setEnabled(editor->getRedoState());
     mainWindow->getPasteAction()->setEnabled(true);
+    mainWindow->getSelectAllAction()->setEnabled(true);
     // The labels still show the previous editor's cursor otherwise.
     const QTextCursor cursor = editor->textCursor();
     mainWindow->setStatusLineNumber(cursor.blockNumber() + 1);
     mainWindow->setStatusCharNumber(cursor.positionInBlock());
     mainWindow->setStatusOverwriteMode(editor->overwriteMode());
+    showTextFormat(editor);
+}
+
+void MainView::showTextFormat(SourceEdit *editor)
+{
+    if (!mainWindow || editor != currentWidget())
+        return;
+    const TextFormat format = editor->textFormat();
+    mainWindow->setStatusTextFormat(encodingName(format.encoding), lineEndingName(format.lineEnding));
 }
 
 void MainView::showTabContextMenu(const QPoint &pos)
@@ -485,12 +508,19 @@ void MainView::closeThis()
 
 void MainView::closeAllButThis()
 {
+    // Each question makes its tab current: the tab to keep is the one
+    // current now. Closing from the last, only tabs after it are gone when
+    // its index comes up, so the index still holds.
+    const int keep = currentIndex();
+    QWidget *keepPage = currentWidget();
     for (int i = count() - 1; i >= 0; --i) {
-        if (i == currentIndex())
+        if (i == keep)
             continue;
         if (!closeTab(i))
             break;
     }
+    if (indexOf(keepPage) >= 0)
+        setCurrentWidget(keepPage);
 }
 
 void MainView::copyFilePath()
@@ -517,13 +547,13 @@ void MainView::paintEvent(QPaintEvent *)
 
 void MainView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (event->mimeData()->hasFormat(UriList))
+    if (event->mimeData() && event->mimeData()->hasFormat(UriList))
         event->acceptProposedAction();
 }
 
 void MainView::dropEvent(QDropEvent *event)
 {
-    if (!event->mimeData()->hasFormat(UriList))
+    if (!event->mimeData() || !event->mimeData()->hasFormat(UriList))
         return;
     const QList<QUrl> urls = event->mimeData()->urls();
     for (const QUrl &url : urls)

@@ -55,6 +55,7 @@ public Q_SLOTS:
     void cut();
     void copy();
     void paste();
+    void selectAll();
     bool renameSource(QString oldFileName, QString newFileName);
     void updateCurrentTab(int index);
     void showTabContextMenu(const QPoint &pos);
@@ -116,6 +117,8 @@ private:
 private:
     SourceEdit *createSource(const QString &fileName);
     void updateTabName(int idx);
+    // The editor's encoding and line ends in the status bar, if it is current.
+    void showTextFormat(SourceEdit *editor);
     void createCallGraphPage();
     // Tells why a file cannot or should not be opened; true to go on.
     bool mayOpen(const QString &fileName);

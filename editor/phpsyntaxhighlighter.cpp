@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QFont>
-#include <QGuiApplication>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
@@ -24,23 +23,20 @@ const qint64 SliceNs = 8 * 1000 * 1000;
 
 PHPSyntaxHighlighter::PHPSyntaxHighlighter(QObject *parent) : QObject(parent)
 {
-    // Variables and tags take the application's font as a whole, not the
-    // editor's, so they stand out in family and size too.
-    QFont boldDefault = QGuiApplication::font();
-    boldDefault.setWeight(QFont::Bold);
-
+    // Variables and tags stand out by colour and weight only: any other
+    // family would draw them off the editor's fixed-pitch columns.
     keywordFormat.setForeground(Qt::blue);
     keywordFormat.setFontWeight(QFont::Bold);
 
     variableFormat.setForeground(QColor(Qt::darkGray).darker(200));
-    variableFormat.setFont(boldDefault);
+    variableFormat.setFontWeight(QFont::Bold);
 
     lineCommentFormat.setForeground(Qt::darkGreen);
     blockCommentFormat.setForeground(Qt::darkGreen);
     stringFormat.setForeground(Qt::darkRed);
 
     tagFormat.setForeground(Qt::red);
-    tagFormat.setFont(boldDefault);
+    tagFormat.setFontWeight(QFont::Bold);
 
     backgroundTimer = new QTimer(this);
     backgroundTimer->setSingleShot(true);

@@ -46,6 +46,8 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     font.setFixedPitch(true);
     setFont(font);
     installLongLineLayout();
+    // A tab stands where loading would put its four spaces at a line's start.
+    setTabStopDistance(4 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')));
 
     infoPanel = new AddInfoPanel(this);
     functionList = new QComboBox(this);
@@ -182,9 +184,12 @@ bool SourceEdit::saveDocument()
     if (!mayOverwriteDisk())
         return false;
 
+    TextFormat written = format;
+    if (!mayEncodeAs(&written))
+        return false;
+
     QString error;
     bool ok;
-    TextFormat written = format;
     QString text;
     QByteArray bytes;
     {
@@ -198,8 +203,11 @@ bool SourceEdit::saveDocument()
                          QStringLiteral("Cannot write file %1:\n%2.").arg(fileName, error));
         return false;
     }
-    format = written;
     originalLines = OriginalLines(text);
+    if (!(format == written)) {
+        format = written;
+        Q_EMIT textFormatChanged();
+    }
     recordDiskState(bytes);
     document()->setModified(false);
     updateTitle();
@@ -298,9 +306,24 @@ void SourceEdit::resizeEvent(QResizeEvent *e)
 
 bool SourceEdit::canInsertFromMimeData(const QMimeData *source) const
 {
-    if (source->hasFormat(QStringLiteral("text/uri-list")))
+    if (!source || source->hasFormat(QStringLiteral("text/uri-list")))
         return false;
     return QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void SourceEdit::insertFromMimeData(const QMimeData *source)
+{
+    // Only the text goes in, from data of our own: the base reads other
+    // formats too, and reading those of an X selection without an owner
+    // (a middle click with nothing selected anywhere) crashes it.
+    if (!source || !source->hasText())
+        return;
+    const QString text = source->text();
+    if (text.isEmpty())
+        return;
+    QMimeData plain;
+    plain.setText(expandTabs(text));
+    QPlainTextEdit::insertFromMimeData(&plain);
 }
 
 void SourceEdit::goToPosition(int pos)

@@ -107,6 +107,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *e) override;
     // Dropped files go to the document area, which opens them.
     bool canInsertFromMimeData(const QMimeData *source) const override;
+    // Pasted and dropped text comes in as text only, its tabs expanded.
+    void insertFromMimeData(const QMimeData *source) override;
 
 private Q_SLOTS:
     void updateAddInfoPanelWidth(int newBlockCount);
@@ -193,6 +195,10 @@ private:
     int lastBlockCount = 0;
     bool linesMovedSinceSave = false;
     bool handleMovementKey(QKeyEvent *e);
+    // Word moves that take a "$" and the name after it as one word.
+    bool handleVariableWordMove(QKeyEvent *e);
+    // After a double-click: a selected variable name takes its "$" along.
+    void selectVariableName();
     bool handleQuoteOrBracketKey(QKeyEvent *e);
     bool handleBraceKey(QKeyEvent *e);
     bool handleLineKey(QKeyEvent *e);
@@ -204,6 +210,7 @@ private:
     void insertBraceBlock();
     void wrapInBraceBlock();
     void insertIndentedNewLine();
+    void insertTabSpaces();
     void clearPendingClosers();
     void notePendingCloser(bool &flag);
     bool closerPending(bool flag) const;
@@ -227,6 +234,8 @@ public:
 Q_SIGNALS:
     // The path or the recorded disk state changed: watchers re-read them.
     void diskStateChanged();
+    // The encoding or line-end style changed (a reload, a save as UTF-8).
+    void textFormatChanged();
 
 private:
     void recordDiskState(const QByteArray &bytes);
@@ -236,6 +245,9 @@ private:
     OriginalLines originalLines;
     // Before a save: asks when the file was changed by another program.
     bool mayOverwriteDisk();
+    // Before a save: asks to switch to UTF-8 when the text holds a
+    // character that `written`'s encoding cannot; false to cancel.
+    bool mayEncodeAs(TextFormat *written);
     QString diskPath;
     QByteArray diskDigest;
     qint64 diskSize = -1;

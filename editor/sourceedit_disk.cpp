@@ -79,6 +79,31 @@ bool SourceEdit::mayOverwriteDisk()
     return answer == QMessageBox::Yes;
 }
 
+bool SourceEdit::mayEncodeAs(TextFormat *written)
+{
+    // Only the one-byte encodings lack characters: the rest spare the copy.
+    if (written->encoding != TextFormat::Latin1 && written->encoding != TextFormat::Windows1252)
+        return true;
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    const qsizetype at = firstUnencodable(text, written->encoding);
+    if (at < 0)
+        return true;
+    const int line = int(QStringView(text).first(at).count(QLatin1Char('\n'))) + 1;
+    const int length = at + 1 < text.size() && text.at(at).isHighSurrogate() ? 2 : 1;
+    const auto answer = Dialogs::question(
+        this, QStringLiteral("Save document"),
+        QStringLiteral("The file %1 is encoded in %2, which cannot hold the character \"%3\" on line %4.\n"
+                       "Do you want to save it as UTF-8?")
+            .arg(fileName, encodingName(written->encoding), text.mid(at, length))
+            .arg(line),
+        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (answer != QMessageBox::Yes)
+        return false;
+    written->encoding = TextFormat::Utf8;
+    return true;
+}
+
 bool SourceEdit::reloadFromDisk()
 {
     QByteArray bytes;
@@ -101,6 +126,7 @@ bool SourceEdit::reloadFromDisk()
     const DecodedText decoded = decodeText(bytes);
     format = decoded.format;
     originalLines = OriginalLines(decoded.text);
+    Q_EMIT textFormatChanged();
     setPlainText(expandTabs(decoded.text));
     loaded = true;
 

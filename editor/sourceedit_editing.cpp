@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QTextBlock>
@@ -381,14 +382,50 @@ void SourceEdit::uncomment()
     setTextCursor(cursor);
 }
 
+// Spaces up to the next multiple of the indent unit, the way a tab that
+// loading expands would have put the text.
+void SourceEdit::insertTabSpaces()
+{
+    clearPendingClosers();
+    QTextCursor cursor = textCursor();
+    const int unit = indentUnit.size();
+    int column = cursor.positionInBlock();
+    if (!LongLineLayout::isLong(cursor.block())) {
+        // A tab already in the line reaches to the next tab stop.
+        const QString before = cursor.block().text().left(column);
+        column = 0;
+        for (const QChar c : before)
+            column = c == QLatin1Char('\t') ? (column / unit + 1) * unit : column + 1;
+    }
+    cursor.beginEditBlock();
+    cursor.insertText(spaces(unit - column % unit));
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+}
+
 void SourceEdit::paste2()
 {
+    if (isReadOnly())
+        return;
+    // With no clipboard owner there may be no data at all, and an image
+    // has no text: then there is nothing to paste.
     QClipboard *clipboard = QGuiApplication::clipboard();
-    const QString text = clipboard->text(QClipboard::Clipboard);
+    const QMimeData *data = clipboard->mimeData(QClipboard::Clipboard);
+    if (!data || !data->hasText())
+        return;
+    QString text = data->text();
+    if (text.isEmpty())
+        return;
     // Only rewrite when needed: setText drops the clipboard's other formats.
-    if (text.contains(QLatin1Char('\t')))
-        clipboard->setText(QString(text).replace(QLatin1Char('\t'), indentUnit), QClipboard::Clipboard);
-    paste();
+    if (text.contains(QLatin1Char('\t'))) {
+        text.replace(QLatin1Char('\t'), indentUnit);
+        clipboard->setText(text, QClipboard::Clipboard);
+    }
+    // The text read is the text inserted: the clipboard is not asked again,
+    // so a change of owner in between cannot hand the editor nothing.
+    QMimeData pasted;
+    pasted.setText(text);
+    insertFromMimeData(&pasted);
 }
 
 // ----------------------------------------------------------- editing keys
@@ -415,6 +452,10 @@ void SourceEdit::handleEditingKey(QKeyEvent *e)
         && (handleQuoteOrBracketKey(e) || handleBraceKey(e) || handleLineKey(e) || handleCloserKey(e)))
         return;
     clearPendingClosers();
+    if (e->key() == Qt::Key_Y && (e->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+        redo(); // the other usual key for it
+        return;
+    }
     if (e->matches(QKeySequence::Paste)) {
         // The keyboard pastes like the menu: tabs become spaces.
         paste2();
@@ -423,9 +464,11 @@ void SourceEdit::handleEditingKey(QKeyEvent *e)
     QPlainTextEdit::keyPressEvent(e);
 }
 
-// Home, End and Insert.
+// Home, End, Insert and word moves.
 bool SourceEdit::handleMovementKey(QKeyEvent *e)
 {
+    if (handleVariableWordMove(e))
+        return true;
     const QTextCursor::MoveMode mode =
         e->modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
     if (e->key() == Qt::Key_Home && atMostShift(e)) {
@@ -629,11 +672,19 @@ void SourceEdit::wrapInBraceBlock()
     setTextCursor(cursor);
 }
 
-// Tab on a selection and Return.
+// Tab, Shift+Tab and Return.
 bool SourceEdit::handleLineKey(QKeyEvent *e)
 {
-    if (e->key() == Qt::Key_Tab && !(e->modifiers() & ~Qt::KeypadModifier) && textCursor().hasSelection()) {
-        indent();
+    if (e->key() == Qt::Key_Tab && !(e->modifiers() & ~Qt::KeypadModifier)) {
+        if (textCursor().hasSelection())
+            indent();
+        else
+            insertTabSpaces();
+        return true;
+    }
+    // Taken here, so that the key never travels on to move the focus.
+    if (e->key() == Qt::Key_Backtab || (e->key() == Qt::Key_Tab && e->modifiers() & Qt::ShiftModifier)) {
+        unindent();
         return true;
     }
     if (e->key() == Qt::Key_Return && atMostShift(e)) {

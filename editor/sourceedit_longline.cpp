@@ -310,20 +310,24 @@ bool SourceEdit::handleLongLineKey(QKeyEvent *e)
             to = right ? cursor.selectionEnd() : cursor.selectionStart();
         } else if (ctrl) {
             // To the next word start on the right, the previous one on the left.
+            // A "$" before a name belongs to its word.
             const int limit = right ? std::min(lineEnd, pos + WordScanLimit) : std::max(lineStart, pos - WordScanLimit);
+            const auto inWord = [&](int p) {
+                return isWordChar(charAt(p)) || (charAt(p) == QLatin1Char('$') && isWordChar(charAt(p + 1)));
+            };
             if (right) {
                 if (to == lineEnd)
                     ++to;
-                while (to < limit && isWordChar(charAt(to)))
+                while (to < limit && inWord(to))
                     ++to;
-                while (to < limit && !isWordChar(charAt(to)))
+                while (to < limit && !inWord(to))
                     ++to;
             } else {
                 if (to == lineStart)
                     --to;
-                while (to > limit && !isWordChar(charAt(to - 1)))
+                while (to > limit && !inWord(to - 1))
                     --to;
-                while (to > limit && isWordChar(charAt(to - 1)))
+                while (to > limit && inWord(to - 1))
                     --to;
             }
         } else {
@@ -466,6 +470,8 @@ void SourceEdit::mouseDoubleClickEvent(QMouseEvent *e)
 {
     if (!handleLongLineMouse(e))
         QPlainTextEdit::mouseDoubleClickEvent(e);
+    if (e->button() == Qt::LeftButton)
+        selectVariableName();
 }
 
 } // namespace ov

@@ -199,6 +199,12 @@ bool SourceEdit::event(QEvent *e)
 void SourceEdit::contextMenuEvent(QContextMenuEvent *e)
 {
     QMenu *menu = createStandardContextMenu();
+    // Its Paste pastes as the Edit menu does: tabs expanded, the clipboard
+    // looked at first.
+    if (QAction *paste = menu->findChild<QAction *>(QStringLiteral("edit-paste"))) {
+        disconnect(paste, &QAction::triggered, nullptr, nullptr);
+        connect(paste, &QAction::triggered, this, &SourceEdit::paste2);
+    }
     const QTextCursor clicked = cursorForPosition(e->pos());
     const QTextCursor current = textCursor();
     if (clicked.position() < current.selectionStart() || clicked.position() > current.selectionEnd())

@@ -30,7 +30,91 @@ QString decodeWith(QStringConverter::Encoding enc, QByteArrayView bytes, bool *o
     return s;
 }
 
+// Windows-1252 for the bytes 0x80 to 0x9F; the five it leaves undefined
+// stand for the C1 controls of the same value.
+const char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+bool hasCp1252Bytes(const QByteArray &bytes)
+{
+    for (const char b : bytes) {
+        if (uchar(b) >= 0x80 && uchar(b) <= 0x9F)
+            return true;
+    }
+    return false;
+}
+
+QString fromCp1252(const QByteArray &bytes)
+{
+    QString out(bytes.size(), Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    for (const char b : bytes) {
+        const uchar c = uchar(b);
+        *o++ = c >= 0x80 && c <= 0x9F ? Cp1252High[c - 0x80] : char16_t(c);
+    }
+    return out;
+}
+
+// The byte for `c` in Windows-1252, or -1 when it has none.
+int toCp1252(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i) {
+        if (Cp1252High[i] == c)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
 } // namespace
+
+qsizetype firstUnencodable(QStringView text, TextFormat::Encoding encoding)
+{
+    const char16_t *d = text.utf16();
+    switch (encoding) {
+    case TextFormat::Latin1:
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (d[i] > 0xFF)
+                return i;
+        }
+        return -1;
+    case TextFormat::Windows1252:
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (d[i] >= 0x80 && toCp1252(d[i]) < 0)
+                return i;
+        }
+        return -1;
+    case TextFormat::Utf8:
+    case TextFormat::Utf8Bom:
+    case TextFormat::Utf16LE:
+    case TextFormat::Utf16BE:
+        break;
+    }
+    return -1;
+}
+
+QString encodingName(TextFormat::Encoding encoding)
+{
+    switch (encoding) {
+    case TextFormat::Utf8: return QStringLiteral("UTF-8");
+    case TextFormat::Utf8Bom: return QStringLiteral("UTF-8 with BOM");
+    case TextFormat::Utf16LE: return QStringLiteral("UTF-16 LE");
+    case TextFormat::Utf16BE: return QStringLiteral("UTF-16 BE");
+    case TextFormat::Latin1: return QStringLiteral("ISO-8859-1");
+    case TextFormat::Windows1252: return QStringLiteral("Windows-1252");
+    }
+    return QString();
+}
+
+QString lineEndingName(TextFormat::LineEnding lineEnding)
+{
+    return lineEnding == TextFormat::CRLF ? QStringLiteral("CRLF") : QStringLiteral("LF");
+}
 
 DecodedText decodeText(const QByteArray &bytes)
 {
@@ -54,7 +138,10 @@ DecodedText decodeText(const QByteArray &bytes)
         out.format.encoding = TextFormat::Utf8;
         out.text = decodeWith(QStringConverter::Utf8, view, &ok);
     }
-    if (!ok) {
+    if (!ok && hasCp1252Bytes(bytes)) {
+        out.format.encoding = TextFormat::Windows1252;
+        out.text = fromCp1252(bytes);
+    } else if (!ok) {
         out.format.encoding = TextFormat::Latin1;
         out.text = QString::fromLatin1(bytes);
     }
@@ -95,15 +182,17 @@ QByteArray encodeText(const QString &text, TextFormat *format)
     if (format->lineEnding == TextFormat::CRLF)
         body.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
 
+    if (firstUnencodable(body, format->encoding) >= 0)
+        format->encoding = TextFormat::Utf8;
     switch (format->encoding) {
-    case TextFormat::Latin1: {
-        for (QChar c : body) {
-            if (c.unicode() > 0xFF) {
-                format->encoding = TextFormat::Utf8;
-                return body.toUtf8();
-            }
-        }
+    case TextFormat::Latin1:
         return body.toLatin1();
+    case TextFormat::Windows1252: {
+        QByteArray out(body.size(), Qt::Uninitialized);
+        char *o = out.data();
+        for (const QChar c : body)
+            *o++ = char(toCp1252(c.unicode()));
+        return out;
     }
     case TextFormat::Utf8Bom:
         return QByteArray("\xEF\xBB\xBF") + body.toUtf8();

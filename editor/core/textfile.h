@@ -8,7 +8,7 @@ namespace ov {
 // How a file's bytes map to the editor's text, remembered so that a save
 // writes the file back the way it was found.
 struct TextFormat {
-    enum Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Latin1 };
+    enum Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Latin1, Windows1252 };
     enum LineEnding { LF, CRLF };
     Encoding encoding = Utf8;
     LineEnding lineEnding = LF;
@@ -21,13 +21,24 @@ struct DecodedText {
 };
 
 // Encoding: a UTF-8 or UTF-16 byte-order mark wins; else valid UTF-8; else
-// Latin-1, which maps every byte to one character so any file survives.
+// Windows-1252 when a byte from 0x80 to 0x9F is there, else Latin-1. Both
+// map every byte to one character (the five bytes Windows-1252 leaves
+// undefined to the C1 controls), so any file survives.
 // Line ends: CR LF when most line ends are CR LF, else LF; every CR goes.
 DecodedText decodeText(const QByteArray &bytes);
 
-// The inverse of decodeText for text in `format`. Text that Latin-1 cannot
-// hold is written as UTF-8 rather than lost; `format` then reports UTF-8.
+// The inverse of decodeText for text in `format`. Text that the encoding
+// cannot hold is written as UTF-8 rather than lost; `format` then reports
+// UTF-8. Callers that must not change the encoding unasked look first with
+// firstUnencodable.
 QByteArray encodeText(const QString &text, TextFormat *format);
+
+// Index of the first character of `text` that `encoding` cannot hold, or -1.
+qsizetype firstUnencodable(QStringView text, TextFormat::Encoding encoding);
+
+// Names for the user: "UTF-8", "Windows-1252", ...; "LF", "CRLF".
+QString encodingName(TextFormat::Encoding encoding);
+QString lineEndingName(TextFormat::LineEnding lineEnding);
 
 // Each tab becomes four spaces, as the editor shows it.
 QString expandTabs(const QString &text);

@@ -112,7 +112,7 @@ private Q_SLOTS:
                               "&Open File", "-", "&Save", "Save &As...", "Save All", "-", ">Recent Projects",
                               ">Recent Files", "-", "E&xit"}));
         QCOMPARE(entries(top[1]->menu()->actions()),
-                 QStringList({"Undo", "Redo", "-", "Cut", "Copy", "Paste", "-", "Find", "-", "Indent", "Unindent",
+                 QStringList({"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All", "-", "Find", "-", "Indent", "Unindent",
                               "-", "Comment", "Uncomment", "-", "Toggle Bookmark", "Previous Bookmark",
                               "Next Bookmark"}));
         const QList<QAction *> viewMenu = top[2]->menu()->actions();
@@ -148,6 +148,7 @@ private Q_SLOTS:
             QVERIFY2(!action(&w, text)->isEnabled(), text);
             QVERIFY(!action(&w, text)->icon().isNull());
         }
+        QVERIFY(!action(&w, "Select All")->isEnabled());
         for (const char *text : {"Uncomment", "Toggle Bookmark", "About", "Find"})
             QVERIFY2(action(&w, text)->isEnabled() && !action(&w, text)->icon().isNull(), text);
         for (QAction *a : w.findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly))

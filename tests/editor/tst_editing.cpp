@@ -2,12 +2,21 @@
 // Texts mark the cursor with '|' and, when there is a selection, its
 // anchor with '^'. Scripts type their characters; <Name> is a special key
 // or a command. The undo column lists the text after each further undo.
+#include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QMimeData>
+#include <QVBoxLayout>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "editor/longlinelayout.h"
 #include "sourceeditfixture.h"
 
 using namespace ov;
@@ -69,6 +78,11 @@ void key(SourceEdit *editor, const QString &name)
         {QStringLiteral("Right"), {Qt::Key_Right, Qt::NoModifier}},
         {QStringLiteral("Down"), {Qt::Key_Down, Qt::NoModifier}},
         {QStringLiteral("C-v"), {Qt::Key_V, Qt::ControlModifier}},
+        {QStringLiteral("C-y"), {Qt::Key_Y, Qt::ControlModifier}},
+        {QStringLiteral("S-Tab"), {Qt::Key_Backtab, Qt::ShiftModifier}},
+        {QStringLiteral("C-Left"), {Qt::Key_Left, Qt::ControlModifier}},
+        {QStringLiteral("C-Right"), {Qt::Key_Right, Qt::ControlModifier}},
+        {QStringLiteral("CS-Left"), {Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier}},
     };
     if (name == QLatin1String("indent"))
         editor->indent();
@@ -167,7 +181,12 @@ private Q_SLOTS:
             << "a\n^b\nc\nd\n|e" << "<indent>" << "a\n    ^b\n    c\n    d\n|e" << QStringList{"a\nb\nc\nd\ne"};
         QTest::newRow("indent: last line once") << "a\nb|" << "<indent>" << "a\n    b|" << QStringList{"a\nb"};
         QTest::newRow("Tab on a selection indents") << "^one\ntw|o" << "<Tab>" << "    ^one\n    tw|o" << QStringList{"one\ntwo"};
-        QTest::newRow("Tab without selection types a tab") << "a|b" << "<Tab>" << "a\t|b" << QStringList{"ab"};
+        QTest::newRow("Tab: spaces to the next stop, one step") << "a|b" << "<Tab>" << "a   |b" << QStringList{"ab"};
+        QTest::newRow("Tab at a stop: a whole unit") << "    |x" << "<Tab>" << "        |x" << QStringList{"    x"};
+        QTest::newRow("Tab after a tab character") << "\tab|" << "<Tab>" << "\tab  |" << QStringList{"\tab"};
+        QTest::newRow("Shift+Tab unindents the line") << "      a|b" << "<S-Tab>" << "  a|b" << QStringList{"      ab"};
+        QTest::newRow("Shift+Tab on a selection") << "^    one\n  tw|o" << "<S-Tab>" << "^one\ntw|o"
+                                                  << QStringList{"    one\n  two"};
         // unindent
         QTest::newRow("unindent: two spaces, then stops") << "  |x" << "<unindent>" << "|x" << QStringList{"  x"};
         QTest::newRow("unindent: at most four") << "      a|b" << "<unindent>" << "  a|b" << QStringList{"      ab"};
@@ -220,6 +239,15 @@ private Q_SLOTS:
         QTest::newRow("Shift+End selects") << "f|oo  " << "<S-End>" << "f^oo|  " << none;
         QTest::newRow("Insert: typing overwrites") << "a|bc" << "<Ins>x" << "ax|c" << QStringList{"ac", "abc"};
         QTest::newRow("Insert twice: typing inserts") << "a|bc" << "<Ins><Ins>x" << "ax|bc" << QStringList{"abc"};
+        QTest::newRow("Ctrl+Right: a variable is one word") << "|$name = 1;" << "<C-Right>" << "$name |= 1;" << none;
+        QTest::newRow("Ctrl+Left: to the $") << "x = $name|" << "<C-Left>" << "x = |$name" << none;
+        QTest::newRow("Ctrl+Shift+Left selects the $") << "x = $name|" << "<CS-Left>" << "x = |$name^" << none;
+        const QString longLine(LongLineLayout::Limit + 1, QLatin1Char('a'));
+        QTest::newRow("Ctrl+Left in a long line: to the $") << longLine + " = $name|" << "<C-Left>"
+                                                             << longLine + " = |$name" << none;
+        QTest::newRow("Ctrl+Right in a long line: over the variable") << "|$name = " + longLine << "<C-Right>"
+                                                                      << "$name = |" + longLine << none;
+        QTest::newRow("Ctrl+Y redoes") << "a|" << "b<undo><C-y>" << "ab|" << QStringList{"a"};
     }
     void movementKeys() { run(); }
 
@@ -332,6 +360,123 @@ private Q_SLOTS:
             editor->paste2();
         QCOMPARE(editor->toPlainText(), QStringLiteral("x    if {\n        a;"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("    if {\n        a;"));
+    }
+
+    // Nothing to paste is no fault: no data, data without text, or text so
+    // large that it makes one long line.
+    void pasteOfWhatIsNoText_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("no data") << "none";
+        QTest::newRow("empty clipboard") << "empty";
+        QTest::newRow("image only") << "image";
+        QTest::newRow("huge text") << "huge";
+    }
+    void pasteOfWhatIsNoText()
+    {
+        QFETCH(QString, kind);
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("x"));
+        QVERIFY(editor);
+        editor->moveCursor(QTextCursor::End);
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        QString expected = QStringLiteral("x");
+        if (kind == QLatin1String("none")) {
+            clipboard->setMimeData(nullptr);
+        } else if (kind == QLatin1String("empty")) {
+            clipboard->clear();
+        } else if (kind == QLatin1String("image")) {
+            auto *data = new QMimeData;
+            QImage image(4, 4, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            data->setImageData(image);
+            clipboard->setMimeData(data);
+        } else {
+            const QString huge = QString(4 * 1024 * 1024, QLatin1Char('a')) + QLatin1Char('\t');
+            clipboard->setText(huge);
+            expected += QString(huge).replace(QLatin1Char('\t'), QLatin1String("    "));
+        }
+        editor->paste2();
+        if (kind != QLatin1String("huge"))
+            play(editor.get(), QStringLiteral("<C-v>"));
+        QCOMPARE(editor->document()->characterCount() - 1, expected.size());
+        QVERIFY(editor->toPlainText() == expected);
+    }
+
+    // The context menu's Paste is the same paste.
+    void contextMenuPasteExpandsTabs()
+    {
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("x"));
+        QVERIFY(editor);
+        QGuiApplication::clipboard()->setText(QStringLiteral("\ty"));
+        bool found = false;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QAction *paste = menu ? menu->findChild<QAction *>(QStringLiteral("edit-paste")) : nullptr;
+            found = paste;
+            if (paste)
+                paste->trigger();
+            if (menu)
+                menu->close();
+        });
+        const QPoint at = editor->cursorRect().center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(editor->viewport(), &event);
+        QVERIFY(found);
+        QCOMPARE(editor->toPlainText(), QStringLiteral("    yx"));
+    }
+
+    // Shift+Tab stays in the editor: passed on, it would move the focus to
+    // the widget before it.
+    void shiftTabKeepsTheFocus()
+    {
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *before = new QLineEdit(&window);
+        layout->addWidget(before);
+        auto made = ovtest::makeEditor(dir, QStringLiteral("    x"));
+        QVERIFY(made);
+        SourceEdit *editor = made.release();
+        editor->setParent(&window);
+        layout->addWidget(editor);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        editor->setFocus();
+        QCOMPARE(window.focusWidget(), editor);
+        editor->moveCursor(QTextCursor::End);
+        QTest::keyClick(editor, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(window.focusWidget(), editor);
+        QCOMPARE(editor->toPlainText(), QStringLiteral("x"));
+    }
+
+    // A tab typed before, or pasted by another program, lines up with the
+    // four spaces loading makes of it.
+    void tabStopIsFourCharacters()
+    {
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("\tx\n    x"));
+        QVERIFY(editor);
+        QTextCursor tab(editor->document()->findBlockByNumber(0));
+        tab.setPosition(1);
+        QTextCursor spaces(editor->document()->findBlockByNumber(1));
+        spaces.setPosition(spaces.position() + 4);
+        QCOMPARE(editor->cursorRect(tab).left(), editor->cursorRect(spaces).left());
+    }
+
+    void doubleClickSelectsTheVariable_data()
+    {
+        QTest::addColumn<int>("at");
+        QTest::newRow("on the name") << 7;
+        QTest::newRow("on the $") << 5;
+    }
+    void doubleClickSelectsTheVariable()
+    {
+        QFETCH(int, at);
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("echo $name;"));
+        QVERIFY(editor);
+        QTextCursor c = editor->textCursor();
+        c.setPosition(at);
+        const QPoint point = editor->cursorRect(c).center() + QPoint(2, 0);
+        QTest::mouseDClick(editor->viewport(), Qt::LeftButton, Qt::NoModifier, point);
+        QCOMPARE(editor->textCursor().selectedText(), QStringLiteral("$name"));
     }
 };
 

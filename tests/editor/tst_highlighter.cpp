@@ -1,4 +1,6 @@
+#include <QFontMetrics>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -7,6 +9,7 @@
 
 #include "editor/core/phphighlightengine.h"
 #include "editor/phpsyntaxhighlighter.h"
+#include "sourceeditfixture.h"
 #include "testutil.h"
 
 using namespace ov;
@@ -259,6 +262,31 @@ private Q_SLOTS:
         const int state = PhpHighlightEngine::highlightLine(line, -1, &formats);
         QCOMPARE(formats.size(), line.size());
         QVERIFY(state == 0 || (state & PhpHighlightEngine::PhpBits));
+    }
+
+    // Variables and tags stand out in colour and weight, in the editor's
+    // own fixed-pitch font: what follows them stays in its column.
+    void variablesKeepTheColumns()
+    {
+        QTemporaryDir dir;
+        auto editor = ovtest::makeEditor(dir, QStringLiteral("<?php\n$iiii = 1;\n$mmmm = 2;"));
+        QVERIFY(editor);
+        PHPSyntaxHighlighter h(nullptr);
+        h.setDocument(editor->document());
+        h.rehighlight();
+        QCOMPARE(mask(editor->document()->findBlockByNumber(1), h), QStringLiteral("VVVVV....."));
+        QCOMPARE(h.formatFor(PhpFormat::Variable).fontWeight(), int(QFont::Bold));
+        QCOMPARE(h.formatFor(PhpFormat::Variable).foreground().color(), QColor(Qt::darkGray).darker(200));
+        const auto xOfEquals = [&](int line) {
+            QTextCursor c(editor->document()->findBlockByNumber(line));
+            c.setPosition(c.position() + 6);
+            return editor->cursorRect(c).left();
+        };
+        QCOMPARE(xOfEquals(1), xOfEquals(2));
+        QTextCursor afterTag(editor->document()->firstBlock());
+        afterTag.movePosition(QTextCursor::EndOfBlock);
+        const int cell = QFontMetrics(editor->font()).horizontalAdvance(QLatin1Char('m'));
+        QCOMPARE(editor->cursorRect(afterTag).left() - xOfEquals(1) + 6 * cell, 5 * cell);
     }
 };
 

@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QGraphicsView>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -308,7 +310,9 @@ private Q_SLOTS:
         Dialogs::queueAnswer(QMessageBox::Cancel);
         QVERIFY(!view()->closeTab(1));
         QCOMPARE(askedAbout(), QStringList({"Do you want save changes?"}));
-        QVERIFY(view()->pendingSource(1));
+        // Asked about, the tab was shown: with the editor it stood for.
+        QCOMPARE(view()->currentIndex(), 1);
+        QVERIFY(view()->realizedSource(1) && view()->realizedSource(1)->isDirty());
         QCOMPARE(ovtest::readFile(path("s.php")), bytes);
         Dialogs::queueAnswer(QMessageBox::Save);
         QVERIFY(view()->closeTab(1));
@@ -363,7 +367,9 @@ private Q_SLOTS:
         QVERIFY(!copy->isEnabled() && !cut->isEnabled() && !undo->isEnabled() && !redo->isEnabled());
         QVERIFY(visible("lineLabel") && visible("charLabel") && visible("overwriteModeLabel"));
 
-        a->selectAll();
+        QVERIFY(window->getSelectAllAction()->isEnabled());
+        window->getSelectAllAction()->trigger();
+        QCOMPARE(a->textCursor().selectedText().size(), a->document()->characterCount() - 1);
         QVERIFY(copy->isEnabled() && cut->isEnabled());
         view()->cut();
         QVERIFY(undo->isEnabled());
@@ -433,6 +439,77 @@ private Q_SLOTS:
         other.ignore();
         QApplication::sendEvent(view(), &other);
         QVERIFY(!other.isAccepted());
+        // A drag that carries no data at all is turned away.
+        for (QWidget *target : {static_cast<QWidget *>(view()), viewport}) {
+            QDragEnterEvent none(QPoint(5, 5), Qt::CopyAction, nullptr, Qt::LeftButton, Qt::NoModifier);
+            none.ignore();
+            QApplication::sendEvent(target, &none);
+            QVERIFY(!none.isAccepted());
+            QDropEvent dropNone(QPointF(5, 5), Qt::CopyAction, nullptr, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &dropNone);
+        }
+        QCOMPARE(view()->count(), 3);
+    }
+
+    // The question names the file and shows it: the last tab is asked
+    // about first, and becomes current for it.
+    void closeQuestionShowsTheFileAskedAbout()
+    {
+        openDirty("first.php");
+        openDirty("second.php");
+        open("third.php");
+        view()->setCurrentIndex(0);
+        Dialogs::queueAnswer(int(QMessageBox::Cancel));
+        QVERIFY(!view()->closeAll());
+        QCOMPARE(view()->currentIndex(), 1);
+        QCOMPARE(Dialogs::lastCall().text, QStringLiteral("Do you want save changes?"));
+        QCOMPARE(Dialogs::lastCall().informativeText,
+                 QStringLiteral("second.php\nin %1").arg(QDir::toNativeSeparators(dir.path())));
+
+        // Close All But This shows each tab it asks about, then the one kept.
+        view()->setCurrentIndex(1);
+        QSignalSpy shown(view(), &QTabWidget::currentChanged);
+        Dialogs::queueAnswer(int(QMessageBox::Discard));
+        QMetaObject::invokeMethod(view(), "closeAllButThis");
+        QCOMPARE(tabTexts(), QStringList({"second.php*"}));
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown.first().first().toInt(), 0);
+        QCOMPARE(Dialogs::lastCall().informativeText.section('\n', 0, 0), QStringLiteral("first.php"));
+    }
+
+    // A character the file's encoding lacks is never written in another
+    // encoding unasked; the status bar names encoding and line ends.
+    void encodingOnSave()
+    {
+        const auto label = [this](const char *name) {
+            return window->findChild<QLabel *>(name)->text().trimmed();
+        };
+        const QString euro = QString::fromUtf8("\xe2\x82\xac");
+        SourceEdit *cp = open("cp.php", "\x93q\x94\r\n");
+        QCOMPARE(label("encodingLabel"), QStringLiteral("Windows-1252"));
+        QCOMPARE(label("lineEndingLabel"), QStringLiteral("CRLF"));
+        QVERIFY(visible("encodingLabel") && visible("lineEndingLabel"));
+        cp->moveCursor(QTextCursor::End);
+        cp->insertPlainText(euro);
+        QVERIFY(cp->saveDocument());
+        QCOMPARE(ovtest::readFile(path("cp.php")), QByteArray("\x93q\x94\r\n\x80"));
+        QVERIFY(Dialogs::calls().isEmpty());
+
+        SourceEdit *latin = open("latin.php", "caf\xe9\n");
+        QCOMPARE(label("encodingLabel"), QStringLiteral("ISO-8859-1"));
+        QCOMPARE(label("lineEndingLabel"), QStringLiteral("LF"));
+        latin->insertPlainText(euro);
+        QVERIFY(!latin->saveDocument()); // unanswered: cancelled
+        QVERIFY(Dialogs::lastCall().text.contains("ISO-8859-1"));
+        QVERIFY(Dialogs::lastCall().text.contains("UTF-8"));
+        QCOMPARE(ovtest::readFile(path("latin.php")), QByteArray("caf\xe9\n"));
+        QVERIFY(latin->isDirty());
+        Dialogs::queueAnswer(int(QMessageBox::Yes));
+        QVERIFY(latin->saveDocument());
+        QCOMPARE(ovtest::readFile(path("latin.php")), QString(euro + "caf\u00e9\n").toUtf8());
+        QCOMPARE(label("encodingLabel"), QStringLiteral("UTF-8"));
+        view()->setCurrentIndex(0);
+        QCOMPARE(label("encodingLabel"), QStringLiteral("Windows-1252"));
     }
 
     void tabMenu()

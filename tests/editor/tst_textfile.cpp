@@ -30,8 +30,16 @@ private Q_SLOTS:
         QTest::newRow("utf8 bom") << QByteArray("\xEF\xBB\xBFx\r\n") << int(TextFormat::Utf8Bom) << int(TextFormat::CRLF) << "x\n";
         QTest::newRow("latin1") << QByteArray("caf\xe9\n") << int(TextFormat::Latin1) << int(TextFormat::LF)
                                 << QString::fromLatin1("caf\xe9\n");
-        QTest::newRow("binary") << QByteArray("\x00\xff\xfe\x01\x80", 5) << int(TextFormat::Latin1) << int(TextFormat::LF)
-                                << QString::fromLatin1(QByteArray("\x00\xff\xfe\x01\x80", 5));
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe\x01\x7f", 5) << int(TextFormat::Latin1) << int(TextFormat::LF)
+                                << QString::fromLatin1(QByteArray("\x00\xff\xfe\x01\x7f", 5));
+        QTest::newRow("windows-1252 quotes and euro") << QByteArray("\x93hi\x94 \x80 caf\xe9") << int(TextFormat::Windows1252)
+                                                      << int(TextFormat::LF)
+                                                      << QString::fromUtf8("\xe2\x80\x9chi\xe2\x80\x9d \xe2\x82\xac caf\xc3\xa9");
+        // The bytes Windows-1252 leaves undefined still come back.
+        QTest::newRow("windows-1252 undefined bytes") << QByteArray("\x81\x8d\x8f\x90\x9d\x80") << int(TextFormat::Windows1252)
+                                                      << int(TextFormat::LF)
+                                                      << QString(QChar(0x81)) + QChar(0x8d) + QChar(0x8f) + QChar(0x90)
+                                                             + QChar(0x9d) + QChar(0x20ac);
         QTest::newRow("utf16le bom") << QByteArray("\xFF\xFEh\0i\0\n\0", 8) << int(TextFormat::Utf16LE) << int(TextFormat::LF) << "hi\n";
         QTest::newRow("utf8 bom, invalid after") << QByteArray("\xEF\xBB\xBF\xff") << int(TextFormat::Latin1) << int(TextFormat::LF) << QString::fromLatin1("\xEF\xBB\xBF\xff");
         QTest::newRow("utf16 odd length") << QByteArray("\xFF\xFEh\0i", 5) << int(TextFormat::Latin1) << int(TextFormat::LF) << QString::fromLatin1(QByteArray("\xFF\xFEh\0i", 5));
@@ -61,6 +69,22 @@ private Q_SLOTS:
         QCOMPARE(encodeText(d.text, &d.format), QByteArray("a\r\nb\r\nc\r\nde"));
         d = decodeText("a\nb\nc\r\n");
         QCOMPARE(int(d.format.lineEnding), int(TextFormat::LF));
+    }
+
+    // What a one-byte encoding lacks is found; the save then asks.
+    void unencodableCharacters()
+    {
+        const QString euro = QString::fromUtf8("ab\xe2\x82\xac");
+        QCOMPARE(firstUnencodable(euro, TextFormat::Latin1), 2);
+        QCOMPARE(firstUnencodable(euro, TextFormat::Windows1252), -1);
+        QCOMPARE(firstUnencodable(euro, TextFormat::Utf8), -1);
+        // A C1 control that Windows-1252 gives another meaning has no byte.
+        QCOMPARE(firstUnencodable(QStringLiteral("a") + QChar(0x80), TextFormat::Windows1252), 1);
+        QCOMPARE(firstUnencodable(QString::fromUtf8("x\xc4\x81"), TextFormat::Windows1252), 1);
+        TextFormat f;
+        f.encoding = TextFormat::Windows1252;
+        QCOMPARE(encodeText(euro, &f), QByteArray("ab\x80"));
+        QCOMPARE(int(f.encoding), int(TextFormat::Windows1252));
     }
 
     void latin1ThatCannotHoldTextBecomesUtf8()
