@@ -128,6 +128,16 @@ QString SourceEdit::completionPrefixAtCursor() const
     return prefix;
 }
 
+// The word of "<?php" (or of "<?xml") names no function: offering one
+// there would take the Return that ends the tag's line.
+bool SourceEdit::inOpeningTag() const
+{
+    const QTextCursor word = wordUnderCursor(textCursor());
+    const int start = word.hasSelection() ? word.selectionStart() : textCursor().position();
+    return start >= 2 && document()->characterAt(start - 1) == QLatin1Char('?')
+           && document()->characterAt(start - 2) == QLatin1Char('<');
+}
+
 void SourceEdit::updateCompletionPopup(QKeyEvent *e, bool shortcut)
 {
     const Qt::KeyboardModifiers modifiers = e->modifiers();
@@ -144,7 +154,7 @@ void SourceEdit::updateCompletionPopup(QKeyEvent *e, bool shortcut)
                           && !EndOfWord.contains(text.right(1)))
                       || prefix == QLatin1String("$");
     QAbstractItemView *popup = completer->popup();
-    if (!show) {
+    if (!show || inOpeningTag()) {
         popup->hide();
         return;
     }
