@@ -209,7 +209,8 @@ bool SourceEdit::saveDocument()
 
 bool SourceEdit::saveDocumentAs()
 {
-    const QString answer = Dialogs::getSaveFileName(this, QStringLiteral("Save file"));
+    // The dialog opens in the document's folder with its name filled in.
+    const QString answer = Dialogs::getSaveFileName(this, QStringLiteral("Save file"), getFilePath());
     if (answer.isEmpty())
         return false;
     const QString previous = fileName;

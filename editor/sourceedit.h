@@ -54,6 +54,8 @@ public:
     bool isLoaded() const { return loaded; }
 
     void goToPosition(int pos);
+    // Goes to the declaration of the project function named at the cursor.
+    void goToDeclarationAtCursor();
     void selectRange(int start, int end);
 
     // The gutter hands its events over: the editor knows the geometry.

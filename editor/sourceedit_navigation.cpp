@@ -276,6 +276,17 @@ void SourceEdit::goToDeclaration()
         editor->goToPosition(definitions.first().startPos);
 }
 
+void SourceEdit::goToDeclarationAtCursor()
+{
+    const Project *p = project();
+    const QString word = wordUnderCursor(textCursor()).selectedText();
+    // The same test as the context menu's.
+    if (!p || word.isEmpty() || p->isBuiltinFunction(word) || !p->getAllFunctionNames().contains(word))
+        return;
+    navigationWord = word;
+    goToDeclaration();
+}
+
 void SourceEdit::showCallGraph()
 {
     const Project *p = project();
