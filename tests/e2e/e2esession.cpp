@@ -176,9 +176,18 @@ bool Editor::waitForTitle(const QString &pattern, int timeoutMs) const
 
 bool Editor::type(const QString &text)
 {
-    return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QStringLiteral("--"),
-                    text},
-                   nullptr, 60000);
+    // xdotool types a line feed as the Linefeed key, which is not Return.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0 && !key(QStringLiteral("Return")))
+            return false;
+        if (!lines.at(i).isEmpty()
+            && !xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QStringLiteral("--"),
+                         lines.at(i)},
+                        nullptr, 60000))
+            return false;
+    }
+    return true;
 }
 
 bool Editor::keys(const QStringList &combinations)
