@@ -147,8 +147,9 @@ QString Editor::waitForWindow(const QString &pattern, int timeoutMs) const
             return QString();
         }
         QString out;
-        if (xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), pid,
-                     QStringLiteral("--name"), pattern},
+        // --all: the window must match both, not either.
+        if (xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--pid"), pid, QStringLiteral("--name"), pattern},
                     &out)) {
             const QString id = out.section(QLatin1Char('\n'), 0, 0).trimmed();
             if (!id.isEmpty())
@@ -158,6 +159,45 @@ QString Editor::waitForWindow(const QString &pattern, int timeoutMs) const
     } while (!deadline.hasExpired());
     error = QStringLiteral("no window titled like \"%1\" showed\n").arg(pattern);
     return QString();
+}
+
+bool Editor::waitForDialog(const QString &pattern, int timeoutMs)
+{
+    const QString dialog = waitForWindow(pattern, timeoutMs);
+    return !dialog.isEmpty() && xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), dialog});
+}
+
+bool Editor::waitForWindowCount(int count, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    const QString pid = QString::number(process.processId());
+    int shown = 0;
+    do {
+        QString out;
+        // No window shown is a failed search.
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), pid}, &out);
+        shown = int(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+        if (shown == count)
+            return true;
+        pause();
+    } while (!deadline.hasExpired() && process.state() != QProcess::NotRunning);
+    error = QStringLiteral("the editor shows %1 windows, not %2\n").arg(shown).arg(count);
+    return false;
+}
+
+bool Editor::backToMainWindow(int timeoutMs)
+{
+    return waitForWindowCount(1, timeoutMs)
+           && xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+}
+
+bool Editor::waitForExit(int timeoutMs)
+{
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs)) {
+        error = QStringLiteral("the editor is still running\n");
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit;
 }
 
 bool Editor::waitForTitle(const QString &pattern, int timeoutMs) const
