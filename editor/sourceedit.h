@@ -97,6 +97,9 @@ protected:
     bool event(QEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    // A quote or bracket composed by the input method (a dead key, for
+    // one) follows the same rules as one typed directly.
+    void inputMethodEvent(QInputMethodEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
     // Dropped files go to the document area, which opens them.

@@ -431,6 +431,19 @@ void SourceEdit::keyPressEvent(QKeyEvent *e)
     updateCompletionPopup(e, shortcut);
 }
 
+void SourceEdit::inputMethodEvent(QInputMethodEvent *e)
+{
+    const QString commit = e->commitString();
+    if (e->preeditString().isEmpty() && e->replacementLength() == 0 && commit.size() == 1
+        && QStringLiteral("\"'()[]{}").contains(commit) && !isReadOnly()) {
+        QKeyEvent typed(QEvent::KeyPress, commit.at(0).unicode(), Qt::NoModifier, commit);
+        keyPressEvent(&typed);
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(e);
+}
+
 void SourceEdit::handleEditingKey(QKeyEvent *e)
 {
     if (typesNothing(e)) {

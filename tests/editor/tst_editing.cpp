@@ -324,6 +324,27 @@ private Q_SLOTS:
     }
     void returnSplitsPair() { run(); }
 
+    // Dead keys and other input methods commit text without a key event:
+    // a composed quote pairs and types over like a typed one, and the
+    // composing in between changes nothing.
+    void inputMethodCommitsFollowTheCloserRules()
+    {
+        auto editor = ovtest::makeEditor(dir, QString());
+        QVERIFY(editor);
+        const auto send = [&](const QString &preedit, const QString &commit) {
+            QInputMethodEvent event(preedit, {});
+            event.setCommitString(commit);
+            QCoreApplication::sendEvent(editor.get(), &event);
+        };
+        send(QString(), QStringLiteral("\""));
+        QCOMPARE(render(editor.get()), QStringLiteral("\"|\""));
+        send(QStringLiteral("^"), QString());
+        send(QString(), QStringLiteral("\u00ea"));
+        send(QStringLiteral("\u00b4"), QString());
+        send(QString(), QStringLiteral("\""));
+        QCOMPARE(render(editor.get()), QStringLiteral("\"\u00ea\"|"));
+    }
+
     void insertKeySignalsOverwriteMode()
     {
         auto editor = ovtest::makeEditor(dir, QStringLiteral("abc"));
