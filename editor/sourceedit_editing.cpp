@@ -423,6 +423,11 @@ void SourceEdit::paste2()
 
 void SourceEdit::keyPressEvent(QKeyEvent *e)
 {
+    if (typesNothing(e)) {
+        // Neither the closer rules nor the completion popup change.
+        QPlainTextEdit::keyPressEvent(e);
+        return;
+    }
     if (completerTakesKey(e))
         return;
     const bool shortcut = (e->modifiers() & Qt::ControlModifier) && e->key() == Qt::Key_Space;
@@ -446,10 +451,6 @@ void SourceEdit::inputMethodEvent(QInputMethodEvent *e)
 
 void SourceEdit::handleEditingKey(QKeyEvent *e)
 {
-    if (typesNothing(e)) {
-        QPlainTextEdit::keyPressEvent(e);
-        return;
-    }
     prunePendingPairs();
     if (handleLongLineKey(e))
         return;
