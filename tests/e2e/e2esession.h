@@ -58,7 +58,8 @@ public:
     // "shift+Home", "Return").
     bool keys(const QStringList &combinations);
     bool key(const QString &combination) { return keys({combination}); }
-    // Clicks at a point of the main window, in window coordinates.
+    // Clicks at a point of the main window, in window coordinates, then
+    // moves the pointer off the window.
     bool click(int x, int y, int button = 1);
 
     // Waits until the file holds `expected` and returns what it holds then
