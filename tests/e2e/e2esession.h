@@ -88,6 +88,8 @@ public:
 
 private:
     bool xdotool(const QStringList &arguments, QString *output = nullptr, int timeoutMs = 10000) const;
+    // Waits a moment; false once the editor has ended.
+    bool rest() const;
 
     const XServer &x;
     QTemporaryDir home;
