@@ -367,6 +367,23 @@ private Q_SLOTS:
 
     // Enter in the box changes its current item and activates it twice:
     // still one search per press.
+    // F3 repeats the last search; with none yet it opens the dialog.
+    void findNextRepeatsTheLastSearch()
+    {
+        DODIvez w(write("next.php", "ab ab ab"));
+        w.show();
+        action(&w, "Find Next")->trigger();
+        QVERIFY(w.findDialog()->isVisible());
+        w.findDialog()->hide();
+        auto *box = w.findChild<QToolBar *>("EditToolBar")->findChild<QComboBox *>();
+        QTest::keyClicks(box->lineEdit(), "ab");
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        action(&w, "Find Next")->trigger();
+        const QTextCursor c = w.mainView()->getCurrentSource()->textCursor();
+        QCOMPARE(qMakePair(c.anchor(), c.position()), qMakePair(3, 5));
+    }
+
     void fastSearchStepsOnePerEnter()
     {
         DODIvez w(write("fast.php", "foo foo foo foo"));
