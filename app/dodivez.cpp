@@ -104,6 +104,7 @@ DODIvez::DODIvez(const QStringList &startPaths, QWidget *parent)
     createActions();
     createToolBars();
     createMenus();
+    createKeyActions();
     updateRecentFileActions();
 
     resize(1000, 700); // until stored settings say otherwise
@@ -387,10 +388,9 @@ void DODIvez::enableSaveActions(bool enable)
     saveAllAct->setEnabled(enable);
 }
 
+// The current-file and open-files scopes need no project.
 void DODIvez::find()
 {
-    if (!projectTree->getRootItem())
-        return;
     findNReplaceDialog->show();
     findNReplaceDialog->showFind(QString());
 }

@@ -88,6 +88,13 @@ public Q_SLOTS:
 
     void showAboutDialog();
 
+    // Keyboard commands (app/dodivez_keys.cpp)
+    void closeCurrentTab();
+    void findNextAgain();
+    void goToDeclaration();
+    void nextTab();
+    void previousTab();
+
     // Forwarded to the current editor
     void indent();
     void unindent();
@@ -126,6 +133,10 @@ protected:
 
 private:
     void createActions();
+    // The keyboard commands beyond the menus' own and every shortcut.
+    void createKeyActions();
+    void assignShortcuts();
+    void focusCurrentPage();
     void createToolBars();
     void createMenus();
     void createStatusBar();
@@ -193,6 +204,16 @@ private:
     QAction *nextBookmarkAct = nullptr;
     QAction *prevBookmarkAct = nullptr;
     QAction *aboutAct = nullptr;
+
+    QAction *closeTabAct = nullptr;
+    QAction *findNextAct = nullptr;
+    QAction *replaceAct = nullptr;
+    QAction *goToLineAct = nullptr;
+    QAction *goToDeclarationAct = nullptr;
+    QAction *nextTabAct = nullptr;
+    QAction *previousTabAct = nullptr;
+    // Whether F3 repeats the fast-search box's search or the dialog's.
+    bool lastSearchInBox = false;
 
     QMenu *fileMenu = nullptr;
     QMenu *viewMenu = nullptr;

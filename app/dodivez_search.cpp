@@ -114,6 +114,7 @@ void DODIvez::fastSearch(QString text)
 {
     if (text.isEmpty())
         return;
+    lastSearchInBox = true;
     if (fastSearchBox->findText(text, Qt::MatchFixedString) < 0) {
         // The box must not start a second search of its own for the new item.
         const QSignalBlocker blocker(fastSearchBox);
@@ -232,6 +233,7 @@ void DODIvez::stepThroughScope(const QString &src, const QString &dst, bool matc
 
 void DODIvez::findNext(QString text, bool matchCase, bool matchWord, int scope)
 {
+    lastSearchInBox = false;
     stepThroughScope(text, QString(), matchCase, matchWord, scope, false);
 }
 

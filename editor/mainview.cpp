@@ -13,6 +13,7 @@
 #include <QGraphicsView>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QUrl>
@@ -78,6 +79,20 @@ MainView::MainView(DODIvez *parent)
     tabMenu = new QMenu(this);
     tabBar()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tabBar(), &QWidget::customContextMenuRequested, this, &MainView::showTabContextMenu);
+    tabBar()->installEventFilter(this);
+}
+
+bool MainView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == tabBar() && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const int idx = tabBar()->tabAt(mouse->position().toPoint());
+        if (mouse->button() == Qt::MiddleButton && idx >= 0) {
+            closeTab(idx); // asks about unsaved changes as Close does
+            return true;
+        }
+    }
+    return QTabWidget::eventFilter(watched, event);
 }
 
 void MainView::createCallGraphPage()

@@ -73,6 +73,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // A middle click on a tab closes it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 public:
     // Opens a file that is not open yet in a new last tab without making

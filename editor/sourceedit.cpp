@@ -110,6 +110,8 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     connect(this, &QPlainTextEdit::undoAvailable, this, &SourceEdit::setUndoState);
     connect(this, &QPlainTextEdit::redoAvailable, this, &SourceEdit::setRedoState);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::updatePosInfo);
+    // A click or a move out of an automatic pair forgets its closer.
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { prunePendingPairs(); });
     if (DODIvez *w = mainWindow())
         connect(this, &SourceEdit::overwriteModeChanged, w, &DODIvez::setStatusOverwriteMode);
 }
@@ -216,7 +218,8 @@ bool SourceEdit::saveDocument()
 
 bool SourceEdit::saveDocumentAs()
 {
-    const QString answer = Dialogs::getSaveFileName(this, QStringLiteral("Save file"));
+    // The dialog opens in the document's folder with its name filled in.
+    const QString answer = Dialogs::getSaveFileName(this, QStringLiteral("Save file"), getFilePath());
     if (answer.isEmpty())
         return false;
     const QString previous = fileName;

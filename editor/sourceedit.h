@@ -57,6 +57,8 @@ public:
     bool isLoaded() const { return loaded; }
 
     void goToPosition(int pos);
+    // Goes to the declaration of the project function named at the cursor.
+    void goToDeclarationAtCursor();
     void selectRange(int start, int end);
     // Whether the selection is exactly one hit of `matcher`.
     bool selectionIsHit(const TextMatcher &matcher) const;
@@ -103,6 +105,9 @@ protected:
     bool event(QEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    // A quote or bracket composed by the input method (a dead key, for
+    // one) follows the same rules as one typed directly.
+    void inputMethodEvent(QInputMethodEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
     // Dropped files go to the document area, which opens them.
@@ -164,13 +169,18 @@ private:
     QTextEdit::ExtraSelection currentLineSelection;
     bool updatingFunctionList = false;
 
-    // Set right after a closer was inserted automatically, so that typing
-    // that closer steps over it.
+    // Set right after a brace block was inserted, so that typing "}" at
+    // once takes the block back for a plain "}".
     bool pendingBrace = false;
-    bool pendingParen = false;
-    bool pendingQuote = false;
-    bool pendingApostrophe = false;
-    bool pendingBracket = false;
+    // Quotes, parentheses and brackets the editor closed itself, innermost
+    // last. Cursors keep their places through the edits typed inside; a
+    // pair is forgotten once the text cursor leaves it.
+    struct PendingPair {
+        QTextCursor opener; // before the opening character
+        QTextCursor closer; // before the closing character
+        QChar closerChar;
+    };
+    QList<PendingPair> pendingPairs;
 
     TextFormat format;
     bool loaded = false;
@@ -206,16 +216,22 @@ private:
     void smartHome(QTextCursor::MoveMode mode);
     void smartEnd(QTextCursor::MoveMode mode);
     void wrapSelection(const QString &opener, const QString &closer);
-    void insertPair(QChar opener, QChar closer, bool &pending);
+    void insertPair(QChar opener, QChar closer);
     void insertBraceBlock();
     void wrapInBraceBlock();
     void insertIndentedNewLine();
     void insertTabSpaces();
+    bool splitPendingPair();
     void clearPendingClosers();
-    void notePendingCloser(bool &flag);
-    bool closerPending(bool flag) const;
+    void notePendingBrace();
+    bool bracePending() const;
+    // Drops the pairs the cursor left or whose characters are gone.
+    void prunePendingPairs();
+    // The innermost pending pair of `closer` whose closer the cursor stands
+    // right before, or -1.
+    int pendingPairAtCursor(QChar closer);
 
-    // Where the last automatic closer left the cursor and the document.
+    // Where the last brace block left the cursor and the document.
     int pendingPosition = -1;
     int pendingUndoSteps = -1;
     int pendingRevision = -1;
@@ -316,6 +332,7 @@ private:
     // ---- navigation (sourceedit_navigation.cpp) ----
     CompletionWords completionWords;
     QString completionPrefixAtCursor() const;
+    bool inOpeningTag() const;
     // Offers "Open" for include forms beyond a plain quoted name.
     void offerInclude(const QString &line, QMenu *menu, QAction *before);
     // The files the offered include names, when known without lookup.

@@ -109,6 +109,35 @@ QChar typedChar(const QKeyEvent *e)
     return text.size() == 1 ? text.at(0) : QChar();
 }
 
+// A modifier pressed on its own, a dead key, or any key that brings no
+// text and no command: on a real keyboard these come between the keys
+// that type, so they must leave the closer rules as they stand.
+bool typesNothing(const QKeyEvent *e)
+{
+    switch (e->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+    case Qt::Key_Mode_switch:
+    case Qt::Key_Multi_key:
+    case Qt::Key_Codeinput:
+    case Qt::Key_unknown:
+    case 0:
+        return true;
+    default:
+        return e->key() >= Qt::Key_Dead_Grave && e->key() <= Qt::Key_Dead_Longsolidusoverlay;
+    }
+}
+
 // True when only Shift (and the keypad flag) may be held.
 bool atMostShift(const QKeyEvent *e)
 {
@@ -432,6 +461,11 @@ void SourceEdit::paste2()
 
 void SourceEdit::keyPressEvent(QKeyEvent *e)
 {
+    if (typesNothing(e)) {
+        // Neither the closer rules nor the completion popup change.
+        QPlainTextEdit::keyPressEvent(e);
+        return;
+    }
     if (completerTakesKey(e))
         return;
     const bool shortcut = (e->modifiers() & Qt::ControlModifier) && e->key() == Qt::Key_Space;
@@ -440,8 +474,22 @@ void SourceEdit::keyPressEvent(QKeyEvent *e)
     updateCompletionPopup(e, shortcut);
 }
 
+void SourceEdit::inputMethodEvent(QInputMethodEvent *e)
+{
+    const QString commit = e->commitString();
+    if (e->preeditString().isEmpty() && e->replacementLength() == 0 && commit.size() == 1
+        && QStringLiteral("\"'()[]{}").contains(commit) && !isReadOnly()) {
+        QKeyEvent typed(QEvent::KeyPress, commit.at(0).unicode(), Qt::NoModifier, commit);
+        keyPressEvent(&typed);
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(e);
+}
+
 void SourceEdit::handleEditingKey(QKeyEvent *e)
 {
+    prunePendingPairs();
     if (handleLongLineKey(e))
         return;
     if (handleMovementKey(e))
@@ -535,20 +583,19 @@ bool SourceEdit::handleQuoteOrBracketKey(QKeyEvent *e)
     if (ch == QLatin1Char('/') && selection) {
         wrapSelection(QStringLiteral("/*"), QStringLiteral("*/"));
     } else if (ch == QLatin1Char('"') || ch == QLatin1Char('\'')) {
-        bool &pending = ch == QLatin1Char('"') ? pendingQuote : pendingApostrophe;
         if (selection)
             wrapSelection(ch, ch);
-        else if (!closerPending(pending))
-            insertPair(ch, ch, pending);
+        else if (pendingPairAtCursor(ch) < 0)
+            insertPair(ch, ch);
         else
-            return false;
+            return false; // typed over (handleCloserKey)
     } else if (ch == QLatin1Char('(')) {
         if (selection)
             wrapSelection(QStringLiteral("("), QStringLiteral(")"));
         else
-            insertPair(ch, QLatin1Char(')'), pendingParen);
+            insertPair(ch, QLatin1Char(')'));
     } else if (ch == QLatin1Char('[')) {
-        insertPair(ch, QLatin1Char(']'), pendingBracket);
+        insertPair(ch, QLatin1Char(']'));
     } else {
         return false;
     }
@@ -573,7 +620,7 @@ void SourceEdit::wrapSelection(const QString &opener, const QString &closer)
 // own, and inserting it behind a line break that is removed again keeps
 // the document from merging it into the opener's step. One undo therefore
 // takes back only the closer.
-void SourceEdit::insertPair(QChar opener, QChar closer, bool &pending)
+void SourceEdit::insertPair(QChar opener, QChar closer)
 {
     QTextCursor cursor = textCursor();
     cursor.clearSelection();
@@ -589,7 +636,12 @@ void SourceEdit::insertPair(QChar opener, QChar closer, bool &pending)
     cursor.endEditBlock();
     cursor.setPosition(p + 1);
     setTextCursor(cursor);
-    notePendingCloser(pending);
+    clearPendingClosers();
+    QTextCursor openerAt(document());
+    openerAt.setPosition(p);
+    QTextCursor closerAt(document());
+    closerAt.setPosition(p + 1);
+    pendingPairs.append({openerAt, closerAt, closer});
 }
 
 // "{": a block around the cursor, or around the selected lines.
@@ -615,7 +667,7 @@ void SourceEdit::insertBraceBlock()
     cursor.movePosition(QTextCursor::PreviousBlock);
     cursor.movePosition(QTextCursor::EndOfBlock);
     setTextCursor(cursor);
-    notePendingCloser(pendingBrace);
+    notePendingBrace();
 }
 
 // Wraps the selected lines in a block: the closing brace after the
@@ -688,7 +740,10 @@ bool SourceEdit::handleLineKey(QKeyEvent *e)
         return true;
     }
     if (e->key() == Qt::Key_Return && atMostShift(e)) {
-        insertIndentedNewLine();
+        if (!splitPendingPair())
+            insertIndentedNewLine();
+        // A new line leaves the pairs it was typed in.
+        pendingPairs.clear();
         return true;
     }
     return false;
@@ -721,12 +776,39 @@ void SourceEdit::insertIndentedNewLine()
     setTextCursor(cursor);
 }
 
-// A closer typed right after the editor added it steps over the added one.
+// Return between an automatic "(" ")" or "[" "]" with nothing in between
+// opens the pair like a brace block: the closer on a line of its own at the
+// opening line's indentation, the cursor on an indented line between.
+bool SourceEdit::splitPendingPair()
+{
+    QTextCursor cursor = textCursor();
+    if (cursor.hasSelection())
+        return false;
+    const int at = cursor.position();
+    bool between = false;
+    for (const PendingPair &pair : std::as_const(pendingPairs)) {
+        if ((pair.closerChar == QLatin1Char(')') || pair.closerChar == QLatin1Char(']'))
+            && pair.closer.position() == at && pair.opener.position() + 1 == at)
+            between = true;
+    }
+    if (!between)
+        return false;
+    const QString ind = spaces(indentationWidth(cursor.block()));
+    cursor.beginEditBlock();
+    cursor.insertText(QLatin1Char('\n') + ind + indentUnit + QLatin1Char('\n') + ind);
+    cursor.endEditBlock();
+    cursor.movePosition(QTextCursor::PreviousBlock);
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    setTextCursor(cursor);
+    return true;
+}
+
+// A closer typed right before the one the editor added steps over it, and a
+// "}" typed right after a brace block takes the block back for a plain "}".
 bool SourceEdit::handleCloserKey(QKeyEvent *e)
 {
     const QChar ch = typedChar(e);
-    if ((ch == QLatin1Char('}') && closerPending(pendingBrace))
-        || (ch == QLatin1Char(')') && closerPending(pendingParen))) {
+    if (ch == QLatin1Char('}') && bracePending()) {
         clearPendingClosers();
         undo();
         QTextCursor cursor = textCursor();
@@ -734,38 +816,71 @@ bool SourceEdit::handleCloserKey(QKeyEvent *e)
         setTextCursor(cursor);
         return true;
     }
-    if ((ch == QLatin1Char('"') && closerPending(pendingQuote))
-        || (ch == QLatin1Char('\'') && closerPending(pendingApostrophe))
-        || (ch == QLatin1Char(']') && closerPending(pendingBracket))) {
-        clearPendingClosers();
-        moveCursor(QTextCursor::NextCharacter);
-        return true;
-    }
-    return false;
+    if (ch != QLatin1Char(')') && ch != QLatin1Char(']') && ch != QLatin1Char('"') && ch != QLatin1Char('\''))
+        return false;
+    const int pair = pendingPairAtCursor(ch);
+    if (pair < 0)
+        return false;
+    clearPendingClosers();
+    pendingPairs.removeAt(pair);
+    moveCursor(QTextCursor::NextCharacter);
+    return true;
 }
 
 void SourceEdit::clearPendingClosers()
 {
-    pendingBrace = pendingParen = pendingQuote = pendingApostrophe = pendingBracket = false;
+    pendingBrace = false;
 }
 
-// Only the closer added last can be pending, and only while it is still
-// the last edit and the cursor still sits before it: undoing "the last
-// step" after any other change or move would take back the wrong thing.
-void SourceEdit::notePendingCloser(bool &flag)
+// The brace block can be taken back only while it is still the last edit
+// and the cursor still sits in it: undoing "the last step" after any other
+// change or move would take back the wrong thing.
+void SourceEdit::notePendingBrace()
 {
     clearPendingClosers();
-    flag = true;
+    pendingBrace = true;
     pendingPosition = textCursor().position();
     pendingUndoSteps = document()->availableUndoSteps();
     pendingRevision = document()->revision();
 }
 
-bool SourceEdit::closerPending(bool flag) const
+bool SourceEdit::bracePending() const
 {
     const QTextCursor cursor = textCursor();
-    return flag && !cursor.hasSelection() && cursor.position() == pendingPosition
+    return pendingBrace && !cursor.hasSelection() && cursor.position() == pendingPosition
         && document()->availableUndoSteps() == pendingUndoSteps && document()->revision() == pendingRevision;
+}
+
+void SourceEdit::prunePendingPairs()
+{
+    if (pendingPairs.isEmpty())
+        return;
+    const int at = textCursor().position();
+    const QTextDocument *doc = document();
+    pendingPairs.removeIf([at, doc](const PendingPair &pair) {
+        const int open = pair.opener.position();
+        const int close = pair.closer.position();
+        // An undo, a delete or a replace may have taken either character.
+        const QChar opener = pair.closerChar == QLatin1Char(')')   ? QLatin1Char('(')
+                             : pair.closerChar == QLatin1Char(']') ? QLatin1Char('[')
+                                                                   : pair.closerChar;
+        const bool intact = open < close && doc->characterAt(open) == opener
+                            && doc->characterAt(close) == pair.closerChar;
+        return !intact || at <= open || at > close;
+    });
+}
+
+int SourceEdit::pendingPairAtCursor(QChar closer)
+{
+    prunePendingPairs();
+    const QTextCursor cursor = textCursor();
+    if (cursor.hasSelection())
+        return -1;
+    for (int i = int(pendingPairs.size()) - 1; i >= 0; --i) {
+        if (pendingPairs.at(i).closerChar == closer && pendingPairs.at(i).closer.position() == cursor.position())
+            return i;
+    }
+    return -1;
 }
 
 } // namespace ov

@@ -130,6 +130,16 @@ QString SourceEdit::completionPrefixAtCursor() const
     return prefix;
 }
 
+// The word of "<?php" (or of "<?xml") names no function: offering one
+// there would take the Return that ends the tag's line.
+bool SourceEdit::inOpeningTag() const
+{
+    const QTextCursor word = wordUnderCursor(textCursor());
+    const int start = word.hasSelection() ? word.selectionStart() : textCursor().position();
+    return start >= 2 && document()->characterAt(start - 1) == QLatin1Char('?')
+           && document()->characterAt(start - 2) == QLatin1Char('<');
+}
+
 void SourceEdit::updateCompletionPopup(QKeyEvent *e, bool shortcut)
 {
     const Qt::KeyboardModifiers modifiers = e->modifiers();
@@ -146,7 +156,7 @@ void SourceEdit::updateCompletionPopup(QKeyEvent *e, bool shortcut)
                           && !EndOfWord.contains(text.right(1)))
                       || prefix == QLatin1String("$");
     QAbstractItemView *popup = completer->popup();
-    if (!show) {
+    if (!show || inOpeningTag()) {
         popup->hide();
         return;
     }
@@ -317,6 +327,17 @@ void SourceEdit::goToDeclaration()
     const QList<PHPFunctionDefinition> definitions = p->findFunctionDefinitions(navigationWord);
     if (editor && !definitions.isEmpty())
         editor->goToPosition(definitions.first().startPos);
+}
+
+void SourceEdit::goToDeclarationAtCursor()
+{
+    const Project *p = project();
+    const QString word = wordUnderCursor(textCursor()).selectedText();
+    // The same test as the context menu's.
+    if (!p || word.isEmpty() || p->isBuiltinFunction(word) || !p->getAllFunctionNames().contains(word))
+        return;
+    navigationWord = word;
+    goToDeclaration();
 }
 
 void SourceEdit::showCallGraph()

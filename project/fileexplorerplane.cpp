@@ -9,6 +9,7 @@
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -60,6 +61,11 @@ FileExplorer::FileExplorer(Project *project, QWidget *parent)
     connect(openAct, &QAction::triggered, this, &FileExplorer::openFile);
 
     contextMenu = new QMenu(this);
+    // A double-click opens a file; on a folder it only unfolds it.
+    connect(this, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid() && index == currentIndex())
+            openFile();
+    });
 
     // Start where the user's files are rather than at a collapsed "/".
     const QModelIndex home = model->index(QDir::homePath());
@@ -158,6 +164,17 @@ void FileExplorer::addDirToProject()
     const QFileInfo info = entryInfo(index);
     if (info.isDir() && !isFileSystemRoot(info.filePath()))
         project->_addDir(info.filePath(), model->nameFilters());
+}
+
+void FileExplorer::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !(event->modifiers() & ~Qt::KeypadModifier) && state() != EditingState && currentIndex().isValid()
+        && entryInfo(currentIndex()).isFile()) {
+        openFile();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void FileExplorer::mousePressEvent(QMouseEvent *event)

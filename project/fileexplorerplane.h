@@ -50,6 +50,8 @@ protected Q_SLOTS:
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    // Return on a file opens it, as a double-click does.
+    void keyPressEvent(QKeyEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
     // Runs the drag of the current entry; virtual so a test can see it start.

@@ -107,6 +107,8 @@ public Q_SLOTS:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    // Return on a file opens it, as a double-click does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QWidget *dialogParent();

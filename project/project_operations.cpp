@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 
@@ -182,6 +183,18 @@ void Project::_itemDoubleClicked(QTreeWidgetItem *item, int)
 {
     if (item)
         static_cast<ProjectListItem *>(item)->open();
+}
+
+void Project::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto *item = static_cast<ProjectListItem *>(currentItem());
+    if (enter && !(event->modifiers() & ~Qt::KeypadModifier) && state() != EditingState && item
+        && item->getType() == QLatin1String("File")) {
+        item->open();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void Project::_itemNameChanged(QTreeWidgetItem *treeItem, int)

@@ -179,6 +179,11 @@ void FindDialog::showReplace()
     showReplace(QString());
 }
 
+QString FindDialog::findNextText() const
+{
+    return replaceFindWhat->currentText();
+}
+
 void FindDialog::find()
 {
     if (mainWindow)

@@ -25,6 +25,9 @@ public:
     // it in any letter case.
     static void addToHistory(QComboBox *box, const QString &text);
 
+    // What "Find Next" looks for.
+    QString findNextText() const;
+
 public Q_SLOTS:
     void showFind(QString text);
     void showFind();

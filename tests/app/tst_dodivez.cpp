@@ -2,6 +2,7 @@
 // "Go To Line" and closing with modified documents.
 #include <QAction>
 #include <QComboBox>
+#include <QHash>
 #include <QLineEdit>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -22,6 +23,7 @@
 #include "editor/sourceedit.h"
 #include "project/project.h"
 #include "search/finddialog.h"
+#include "search/findresults.h"
 #include "testutil.h"
 
 using namespace ov;
@@ -109,14 +111,15 @@ private Q_SLOTS:
         const QList<QAction *> top = w.menuBar()->actions();
         QCOMPARE(entries(top[0]->menu()->actions()),
                  QStringList({"New &Project", "New Project From Folder", "&Add New File", "-", "Open Project",
-                              "&Open File", "-", "&Save", "Save &As...", "Save All", "-", ">Recent Projects",
+                              "&Open File", "-", "&Save", "Save &As...", "Save All", "Close", "-", ">Recent Projects",
                               ">Recent Files", "-", "E&xit"}));
         QCOMPARE(entries(top[1]->menu()->actions()),
-                 QStringList({"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All", "-", "Find", "-", "Indent", "Unindent",
-                              "-", "Comment", "Uncomment", "-", "Toggle Bookmark", "Previous Bookmark",
-                              "Next Bookmark"}));
+                 QStringList({"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All", "-", "Find", "Find Next",
+                              "Replace", "-", "Indent", "Unindent", "-", "Comment", "Uncomment", "-",
+                              "Toggle Bookmark", "Previous Bookmark", "Next Bookmark", "-", "Go To Line...",
+                              "Go To Declaration"}));
         const QList<QAction *> viewMenu = top[2]->menu()->actions();
-        QCOMPARE(entries(viewMenu), QStringList({">Dock Windows", ">Toolbars"}));
+        QCOMPARE(entries(viewMenu), QStringList({">Dock Windows", ">Toolbars", "-", "Next Tab", "Previous Tab"}));
         QCOMPARE(entries(viewMenu[0]->menu()->actions()),
                  QStringList({"Project Explorer", "File Explorer", "Output", "-", "Find Results 1", "Find Results 2"}));
         QCOMPARE(entries(viewMenu[1]->menu()->actions()),
@@ -151,11 +154,36 @@ private Q_SLOTS:
         QVERIFY(!action(&w, "Select All")->isEnabled());
         for (const char *text : {"Uncomment", "Toggle Bookmark", "About", "Find"})
             QVERIFY2(action(&w, text)->isEnabled() && !action(&w, text)->icon().isNull(), text);
-        for (QAction *a : w.findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly))
-            QVERIFY(a->shortcut().isEmpty());
 
         w.enableSaveActions(false);
         QVERIFY(!action(&w, "&Save")->isEnabled() && !action(&w, "Save All")->isEnabled());
+    }
+
+    // Every everyday command has a key, no key does two things, and the keys
+    // the editor answers itself stay with it.
+    void shortcuts()
+    {
+        DODIvez w{QString()};
+        const QStringList withKeys = {"&Add New File", "&Open File", "&Save", "Save &As...", "Close", "E&xit",
+                                      "Find", "Find Next", "Replace", "Go To Line...", "Go To Declaration",
+                                      "Next Tab", "Previous Tab", "Toggle Bookmark", "Next Bookmark",
+                                      "Previous Bookmark", "Comment", "Uncomment"};
+        QHash<QKeySequence, QString> owner;
+        for (QAction *a : w.findChildren<QAction *>()) {
+            if (a->parent() == &w && withKeys.contains(a->text()))
+                QVERIFY2(!a->shortcut().isEmpty(), qPrintable(a->text()));
+            for (const QKeySequence &key : a->shortcuts()) {
+                QVERIFY2(!owner.contains(key), qPrintable(key.toString() + " twice: " + a->text()));
+                owner.insert(key, a->text());
+            }
+        }
+        for (const auto &key : {QKeySequence(Qt::CTRL | Qt::Key_Space), QKeySequence(QKeySequence::Undo),
+                                QKeySequence(QKeySequence::Copy), QKeySequence(QKeySequence::Paste),
+                                QKeySequence(QKeySequence::Cut)})
+            QVERIFY2(!owner.contains(key), qPrintable(key.toString() + ": " + owner.value(key)));
+        QCOMPARE(action(&w, "Find Next")->shortcut(), QKeySequence(Qt::Key_F3));
+        QCOMPARE(action(&w, "Go To Line...")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+        QCOMPARE(action(&w, "Toggle Bookmark")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F2));
     }
 
     void statusBarStartsWithReadyOnly()
@@ -341,6 +369,23 @@ private Q_SLOTS:
 
     // Enter in the box changes its current item and activates it twice:
     // still one search per press.
+    // F3 repeats the last search; with none yet it opens the dialog.
+    void findNextRepeatsTheLastSearch()
+    {
+        DODIvez w(write("next.php", "ab ab ab"));
+        w.show();
+        action(&w, "Find Next")->trigger();
+        QVERIFY(w.findDialog()->isVisible());
+        w.findDialog()->hide();
+        auto *box = w.findChild<QToolBar *>("EditToolBar")->findChild<QComboBox *>();
+        QTest::keyClicks(box->lineEdit(), "ab");
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        action(&w, "Find Next")->trigger();
+        const QTextCursor c = w.mainView()->getCurrentSource()->textCursor();
+        QCOMPARE(qMakePair(c.anchor(), c.position()), qMakePair(3, 5));
+    }
+
     void fastSearchStepsOnePerEnter()
     {
         DODIvez w(write("fast.php", "foo foo foo foo"));
@@ -358,12 +403,16 @@ private Q_SLOTS:
         QCOMPARE(box->count(), 1);
     }
 
-    void findNeedsAProject()
+    // The current-file and open-files scopes need no project.
+    void findWithoutAProject()
     {
-        DODIvez w(write("f.php", "x"));
+        DODIvez w(write("f.php", "one two one"));
         w.show();
         w.find();
-        QVERIFY(!w.findDialog()->isVisible());
+        QVERIFY(w.findDialog()->isVisible());
+        w.findInCurrentDocument(QStringLiteral("one"), false, false, 0);
+        FindResults *results = w.findResults(0);
+        QTRY_VERIFY(results->topLevelItemCount() == 1 && results->topLevelItem(0)->childCount() == 2);
     }
 
     void aboutDialog()

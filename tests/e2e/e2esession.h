@@ -58,7 +58,8 @@ public:
     // "shift+Home", "Return").
     bool keys(const QStringList &combinations);
     bool key(const QString &combination) { return keys({combination}); }
-    // Clicks at a point of the main window, in window coordinates.
+    // Clicks at a point of the main window, in window coordinates, then
+    // moves the pointer off the window.
     bool click(int x, int y, int button = 1);
 
     // Waits until the file holds `expected` and returns what it holds then
@@ -67,6 +68,17 @@ public:
     // Waits until a visible window whose title matches `pattern` exists
     // (xdotool's regular expressions); returns its id, or an empty string.
     QString waitForWindow(const QString &pattern, int timeoutMs = 10000) const;
+    // Waits for a dialog titled like `pattern` and gives it the input
+    // focus (there is no window manager to do so).
+    bool waitForDialog(const QString &pattern, int timeoutMs = 10000);
+    // Waits until the editor shows exactly `count` windows (the main
+    // window, a dialog, a completion popup...).
+    bool waitForWindowCount(int count, int timeoutMs = 10000) const;
+    // Waits until only the main window shows and gives it the focus back,
+    // as the window manager would once a dialog closes.
+    bool backToMainWindow(int timeoutMs = 10000);
+    // Waits until the editor has ended, true when it ended by itself.
+    bool waitForExit(int timeoutMs = 10000);
     // Waits until the main window's title matches `pattern`.
     bool waitForTitle(const QString &pattern, int timeoutMs = 10000) const;
 
@@ -76,6 +88,8 @@ public:
 
 private:
     bool xdotool(const QStringList &arguments, QString *output = nullptr, int timeoutMs = 10000) const;
+    // Waits a moment; false once the editor has ended.
+    bool rest() const;
 
     const XServer &x;
     QTemporaryDir home;

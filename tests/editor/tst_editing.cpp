@@ -83,6 +83,13 @@ void key(SourceEdit *editor, const QString &name)
         {QStringLiteral("C-Left"), {Qt::Key_Left, Qt::ControlModifier}},
         {QStringLiteral("C-Right"), {Qt::Key_Right, Qt::ControlModifier}},
         {QStringLiteral("CS-Left"), {Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier}},
+        {QStringLiteral("Left"), {Qt::Key_Left, Qt::NoModifier}},
+    };
+    // Keys that type nothing, as a real keyboard sends them between others.
+    static const QHash<QString, QPair<int, int>> silent = {
+        {QStringLiteral("Shift"), {Qt::Key_Shift, Qt::ShiftModifier}},
+        {QStringLiteral("AltGr"), {Qt::Key_AltGr, Qt::NoModifier}},
+        {QStringLiteral("Dead"), {Qt::Key_Dead_Circumflex, Qt::NoModifier}},
     };
     if (name == QLatin1String("indent"))
         editor->indent();
@@ -94,7 +101,11 @@ void key(SourceEdit *editor, const QString &name)
         editor->uncomment();
     else if (name == QLatin1String("undo"))
         editor->undo();
-    else if (keys.contains(name))
+    else if (silent.contains(name)) {
+        for (const QTest::KeyAction action : {QTest::Press, QTest::Release})
+            QTest::sendKeyEvent(action, editor, Qt::Key(silent[name].first), QString(),
+                                Qt::KeyboardModifiers(silent[name].second));
+    } else if (keys.contains(name))
         QTest::keyClick(editor, Qt::Key(keys[name].first), Qt::KeyboardModifiers(keys[name].second));
     else
         QFAIL(qPrintable(QStringLiteral("unknown key <%1>").arg(name)));
@@ -259,7 +270,18 @@ private Q_SLOTS:
         QTest::newRow("apostrophe pair, typed over") << "|" << "''" << "''|" << QStringList{"'", ""};
         QTest::newRow("paren pair") << "a|" << "(" << "a(|)" << QStringList{"a(", "a"};
         QTest::newRow("paren typed over") << "a|" << "()" << "a()|" << QStringList{"a(", "a"};
-        QTest::newRow("paren then text") << "f|" << "(x)" << "f(x)|)" << QStringList{"f()", "f(", "f"};
+        QTest::newRow("paren then text, typed over") << "f|" << "(x)" << "f(x)|" << QStringList{"f()", "f(", "f"};
+        QTest::newRow("nested pairs with text, typed over in turn")
+            << "|" << "print_r($a['k']);" << "print_r($a['k']);|"
+            << QStringList{"print_r($a['k'])", "print_r($a[''])", "print_r($a['])", "print_r($a[])",
+                           "print_r($a[)", "print_r()", "print_r(", ""};
+        QTest::newRow("keys that type nothing keep the pending closer")
+            << "a|" << "<Shift>\"<Shift><AltGr><Dead>\"<Shift>(<Shift>)" << "a\"\"()|"
+            << QStringList{"a\"\"(", "a\"\"", "a\"", "a"};
+        QTest::newRow("leaving the pair forgets its closer") << "|" << "(<Right><Left>)" << "()|)"
+                                                             << QStringList{"()", "(", ""};
+        QTest::newRow("closer typed inside, not before the pending one") << "|" << "(ab<Left>)" << "(a)|b)"
+                                                                         << QStringList{"(ab)", "()", "(", ""};
         QTest::newRow("bracket pair, typed over") << "a|" << "[]" << "a[]|" << QStringList{"a[", "a"};
         QTest::newRow("bracket keeps a selection's text") << "^ab|" << "[" << "ab[|]" << QStringList{"ab[", "ab"};
         QTest::newRow("bracket at a backward selection's cursor") << "|ab^" << "[" << "[|]ab" << QStringList{"[ab", "ab"};
@@ -317,6 +339,39 @@ private Q_SLOTS:
                                                              << QStringList{"  a\n  ", "  a"};
     }
     void returnKey() { run(); }
+
+    void returnSplitsPair_data()
+    {
+        columns();
+        QTest::newRow("brackets") << "    $a = |;" << "[<Ret>" << "    $a = [\n        |\n    ];"
+                                  << QStringList{"    $a = [];", "    $a = [;", "    $a = ;"};
+        QTest::newRow("parentheses") << "f|" << "(<Ret>" << "f(\n    |\n)" << QStringList{"f()", "f(", "f"};
+        QTest::newRow("not with text inside") << "f|" << "(a<Ret>)" << "f(a\n)|)"
+                                              << QStringList{"f(a\n)", "f(a)", "f()", "f(", "f"};
+        QTest::newRow("quotes break plainly") << "|" << "\"<Ret>" << "\"\n|\"" << QStringList{"\"\"", "\"", ""};
+    }
+    void returnSplitsPair() { run(); }
+
+    // Dead keys and other input methods commit text without a key event:
+    // a composed quote pairs and types over like a typed one, and the
+    // composing in between changes nothing.
+    void inputMethodCommitsFollowTheCloserRules()
+    {
+        auto editor = ovtest::makeEditor(dir, QString());
+        QVERIFY(editor);
+        const auto send = [&](const QString &preedit, const QString &commit) {
+            QInputMethodEvent event(preedit, {});
+            event.setCommitString(commit);
+            QCoreApplication::sendEvent(editor.get(), &event);
+        };
+        send(QString(), QStringLiteral("\""));
+        QCOMPARE(render(editor.get()), QStringLiteral("\"|\""));
+        send(QStringLiteral("^"), QString());
+        send(QString(), QStringLiteral("\u00ea"));
+        send(QStringLiteral("\u00b4"), QString());
+        send(QString(), QStringLiteral("\""));
+        QCOMPARE(render(editor.get()), QStringLiteral("\"\u00ea\"|"));
+    }
 
     void insertKeySignalsOverwriteMode()
     {

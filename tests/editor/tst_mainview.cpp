@@ -139,6 +139,22 @@ private Q_SLOTS:
         QCOMPARE(ovtest::readFile(path("c.php")), onDisk);
     }
 
+    // A middle click closes the tab under it, not the current one, asking
+    // first about unsaved changes.
+    void middleClickClosesTheTab()
+    {
+        QVERIFY(openDirty("m1.php"));
+        QVERIFY(open("m2.php"));
+        QTabBar *bar = view()->tabBar();
+        Dialogs::queueAnswer(int(QMessageBox::Cancel));
+        QTest::mouseClick(bar, Qt::MiddleButton, {}, bar->tabRect(0).center());
+        QCOMPARE(tabTexts(), QStringList({"m1.php*", "m2.php"}));
+        QCOMPARE(askedAbout(), QStringList("Do you want save changes?"));
+        Dialogs::queueAnswer(int(QMessageBox::Discard));
+        QTest::mouseClick(bar, Qt::MiddleButton, {}, bar->tabRect(0).center());
+        QCOMPARE(tabTexts(), QStringList("m2.php"));
+    }
+
     void cleanTabClosesWithoutAsking()
     {
         QVERIFY(open("clean.php"));

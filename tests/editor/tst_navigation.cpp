@@ -175,6 +175,9 @@ private Q_SLOTS:
         QTest::newRow("st(") << "st(" << false << false;
         QTest::newRow("db_") << "db_" << false << true;
         QTest::newRow("Ctrl+Space") << "" << true << true;
+        QTest::newRow("<?php") << "<?php" << false << false;
+        QTest::newRow("<?ph, Ctrl+Space") << "<?ph" << true << false;
+        QTest::newRow("<?=st: code after the tag") << "<?=st" << false << true;
     }
 
     void popupRules()

@@ -177,6 +177,7 @@ private Q_SLOTS:
 
         QVERIFY(!e->saveDocumentAs()); // nothing queued: cancelled
         QCOMPARE(Dialogs::lastCall().title, QStringLiteral("Save file"));
+        QCOMPARE(Dialogs::lastCall().text, path("first.php")); // starts beside the document
         QCOMPARE(e->getFilePath(), path("first.php"));
         QVERIFY(e->isDirty());
 

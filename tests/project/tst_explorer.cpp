@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "app/dodivez.h"
 #include "project/fileexplorerplane.h"
 #include "project/project.h"
 #include "testutil.h"
@@ -137,6 +138,30 @@ private Q_SLOTS:
         QCOMPARE(menuTexts(view.prepareContextMenu()), QStringList{"Open in editor"});
         select(&view, root + "/site/lib");
         QVERIFY(!view.prepareContextMenu());
+    }
+
+    // A double-click or Return opens a file, never a folder.
+    void doubleClickAndReturnOpenFiles()
+    {
+        DODIvez w{QString()};
+        w.show();
+        FileExplorer *view = w.fileExplorer()->explorer();
+        MainView *tabs = w.mainView();
+        const QString file = root + "/site/index.php";
+        select(view, root + "/site/lib");
+        QTest::keyClick(view, Qt::Key_Return);
+        select(view, file);
+        view->scrollTo(view->currentIndex());
+        QTRY_VERIFY(view->visualRect(view->currentIndex()).isValid());
+        const QPoint at = view->visualRect(view->currentIndex()).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(tabs->count(), 1);
+        QVERIFY(tabs->getSource(file));
+        tabs->closeTab(0);
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(tabs->count(), 1);
+        QVERIFY(tabs->getSource(file));
     }
 
     void menuWithProject()

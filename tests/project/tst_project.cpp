@@ -128,6 +128,21 @@ private Q_SLOTS:
         QVERIFY(!(project->invisibleRootItem()->flags() & Qt::ItemIsDropEnabled));
     }
 
+    void returnOpensAFileItem()
+    {
+        QVERIFY(project->createProject(dir + QStringLiteral("/p.vuzar")));
+        auto *root = static_cast<ProjectListItem *>(project->getRootItem());
+        auto *folder = new FolderItem(QStringLiteral("F"), root);
+        const QString path = touch(QStringLiteral("a.php"));
+        project->addFileItem(path, folder);
+        project->setCurrentItem(folder);
+        QTest::keyClick(project, Qt::Key_Return);
+        QCOMPARE(window->mainView()->count(), 0);
+        project->setCurrentItem(item(QStringLiteral("a.php")));
+        QTest::keyClick(project, Qt::Key_Return);
+        QVERIFY(window->mainView()->getSource(path));
+    }
+
     void filesInTreeOrder()
     {
         QVERIFY(project->createProject(dir + QStringLiteral("/p.vuzar")));
