@@ -24,6 +24,8 @@
 #include "project/project.h"
 #include "search/finddialog.h"
 #include "search/findresults.h"
+#include "search/output.h"
+#include "search/syntaxcheck.h"
 
 namespace ov {
 
@@ -101,6 +103,10 @@ DODIvez::DODIvez(QString fileName, QWidget *parent)
     createToolBars();
     createMenus();
     updateRecentFileActions();
+
+    syntaxChecking = new SyntaxCheck(this, outputList);
+    editMenu->addSeparator();
+    editMenu->addActions({syntaxChecking->checkProjectAction(), syntaxChecking->cancelAction()});
 
     resize(1000, 700); // until stored settings say otherwise
     readSettings();
@@ -487,6 +493,11 @@ void DODIvez::setStatusProgressShow()
 void DODIvez::setStatusProgressHide()
 {
     setStatusProgressVisible(false);
+}
+
+void DODIvez::setStatusProgressText(const QString &text)
+{
+    progressLabel->setText(text.isEmpty() ? QStringLiteral("Updating...") : text);
 }
 
 void DODIvez::updateStatusProgress()

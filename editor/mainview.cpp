@@ -187,6 +187,7 @@ void MainView::setUpSource(SourceEdit *editor)
     // Only the changed tab: with hundreds open, walking them all per edit adds up.
     connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { updateTabName(indexOf(editor)); });
     fileChangeMonitor->watch(editor);
+    connect(editor, &SourceEdit::saved, this, [this, editor] { Q_EMIT sourceSaved(editor->getFilePath()); });
 }
 
 bool MainView::mayOpen(const QString &fileName)

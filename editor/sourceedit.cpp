@@ -202,6 +202,7 @@ bool SourceEdit::saveDocument()
     recordDiskState(bytes);
     document()->setModified(false);
     updateTitle();
+    Q_EMIT saved();
     return true;
 }
 

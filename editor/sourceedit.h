@@ -25,6 +25,7 @@ class DODIvez;
 class LongLineLayout;
 class ScopeFinder;
 class MainView;
+class SyntaxMarks;
 class Project;
 struct LoadedFile;
 
@@ -62,6 +63,10 @@ public:
     void addInfoPanelMousePressEvent(QMouseEvent *event);
     // Hands this file's bookmark lines to the project.
     void syncBookmarks();
+    // The line beside a point of the gutter; invalid below the last line.
+    QTextBlock addInfoPanelBlockAt(const QPoint &pos) const;
+    // The syntax errors marked in the gutter (sourceedit_syntax.cpp).
+    SyntaxMarks *syntaxMarks();
 
 public Q_SLOTS:
     bool rename(QString newFileName);
@@ -90,6 +95,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     void bookmarksChanged();
     void overwriteModeChanged(bool mode);
+    // The document was written to its file.
+    void saved();
 
 protected:
     bool event(QEvent *e) override;
@@ -164,6 +171,8 @@ private:
 
     TextFormat format;
     bool loaded = false;
+
+    SyntaxMarks *syntaxMarkList = nullptr;
 
     // Bracket index behind the scope marks (sourceedit_scope.cpp).
     ScopeFinder *scopeFinder = nullptr;
