@@ -113,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(entries(top[1]->menu()->actions()),
                  QStringList({"Undo", "Redo", "-", "Cut", "Copy", "Paste", "-", "Find", "-", "Indent", "Unindent",
                               "-", "Comment", "Uncomment", "-", "Toggle Bookmark", "Previous Bookmark",
-                              "Next Bookmark"}));
+                              "Next Bookmark", "-", "Check Syntax of Project", "Cancel Syntax Check"}));
         const QList<QAction *> viewMenu = top[2]->menu()->actions();
         QCOMPARE(entries(viewMenu), QStringList({">Dock Windows", ">Toolbars"}));
         QCOMPARE(entries(viewMenu[0]->menu()->actions()),
