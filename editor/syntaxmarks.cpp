@@ -62,7 +62,7 @@ void SyntaxMarks::paint(QPainter &painter, const QTextBlock &block, const QRect 
         return;
     painter.save();
     painter.fillRect(row, QColor(255, 200, 200));
-    painter.fillRect(QRect(row.right() - 3, row.top(), 4, row.height()), QColor(220, 0, 0));
+    painter.fillRect(QRect(row.left(), row.top(), 3, row.height()), QColor(220, 0, 0));
     painter.restore();
 }
 
