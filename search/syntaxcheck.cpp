@@ -177,6 +177,7 @@ void SyntaxCheck::show(const SyntaxCheckResult &result, bool fromSave)
     const QString key = keyOf(result.fileName);
     const bool clean = result.status == SyntaxCheckResult::Clean;
     output->setFileErrors(key, result.errors);
+    // Editors take their marks from here; a clean file's empty list clears them.
     Known &entry = known[key];
     entry.id = ++lastId;
     entry.errors = result.errors;
@@ -191,9 +192,12 @@ void SyntaxCheck::show(const SyntaxCheckResult &result, bool fromSave)
 
     if (fromSave) {
         const QString name = QFileInfo(key).fileName();
-        window->statusBar()->showMessage(clean ? QStringLiteral("Syntax OK")
-                                               : QStringLiteral("Syntax error in %1").arg(name),
-                                         NoticeMs);
+        QString notice = QStringLiteral("Syntax OK");
+        if (result.status == SyntaxCheckResult::TimedOut)
+            notice = QStringLiteral("The syntax check of %1 took too long").arg(name);
+        else if (!clean)
+            notice = QStringLiteral("Syntax error in %1").arg(name);
+        window->statusBar()->showMessage(notice, NoticeMs);
     } else {
         ++projectFiles;
         if (!clean)
