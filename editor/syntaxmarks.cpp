@@ -30,11 +30,6 @@ void SyntaxMarks::set(const QList<QPair<int, QString>> &lines, quint64 checkId)
     gutter->update();
 }
 
-void SyntaxMarks::clear()
-{
-    set({}, id);
-}
-
 QList<int> SyntaxMarks::lines() const
 {
     QList<int> result;

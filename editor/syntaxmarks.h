@@ -27,7 +27,6 @@ public:
 
     // Marks the given lines (from 1; others are skipped) for check `checkId`.
     void set(const QList<QPair<int, QString>> &lines, quint64 checkId);
-    void clear();
     // The check whose marks these are; 0 before any.
     quint64 checkId() const { return id; }
     bool isEmpty() const { return marks.isEmpty(); }

@@ -33,7 +33,6 @@ public:
     QAction *checkProjectAction() const { return checkProjectAct; }
     QAction *cancelAction() const { return cancelAct; }
     bool isProjectCheckRunning() const;
-    SyntaxChecker *fileChecker() const { return onSave; }
     SyntaxChecker *projectChecker() const { return onDemand; }
 
 public Q_SLOTS:

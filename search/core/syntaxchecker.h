@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -41,7 +40,6 @@ public:
     void setMaxProcesses(int count);
     // A check taking longer is killed and reported.
     void setTimeout(int ms);
-    int timeout() const { return timeoutMs; }
 
     // Queues files. A file already waiting is not queued twice; a file
     // being checked is checked again once that check ends, and only the
@@ -51,9 +49,7 @@ public:
     // finished() if anything was under way.
     void cancel();
     bool isBusy() const;
-    // Files reported since the checker was last idle, and their number
-    // including those still to come.
-    int doneCount() const { return done; }
+    // Files queued since the checker was last idle, reported or not.
     int totalCount() const { return total; }
 
 Q_SIGNALS:

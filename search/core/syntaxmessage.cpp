@@ -69,7 +69,7 @@ bool isChatter(const QString &line)
 QString SyntaxError::text() const
 {
     if (line > 0)
-        return QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(message);
+        return QStringLiteral("%1:%2: %3").arg(fileName, QString::number(line), message);
     return QStringLiteral("%1: %2").arg(fileName, message);
 }
 

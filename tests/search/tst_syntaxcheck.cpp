@@ -163,7 +163,7 @@ private Q_SLOTS:
         // input and call this file clean.
         QTest::newRow("leading dash") << "-dash.php" << BrokenAtLine3 << SyntaxCheckResult::Errors << 3
                                       << "Parse error: syntax error";
-        QTest::newRow("spaces, quotes, umlaut") << "a b \"q\" 'q' \xc3\xbc in x on line 7.php" << BrokenAtLine3
+        QTest::newRow("spaces, quotes, umlaut") << "a b \"q\" 'q' %1 \xc3\xbc in x on line 7.php" << BrokenAtLine3
                                                 << SyntaxCheckResult::Errors << 3 << "Parse error: syntax error";
         QTest::newRow("missing file") << "" << QByteArray() << SyntaxCheckResult::Errors << 0
                                       << "Could not open input file";
@@ -197,7 +197,7 @@ private Q_SLOTS:
             // The place is said by the line's own fields, not in the message.
             QVERIFY2(!error.message.endsWith(file) && !error.message.contains(QLatin1String(" on line ")),
                      qPrintable(error.message));
-            QCOMPARE(error.text(), QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(error.message));
+            QCOMPARE(error.text(), file + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") + error.message);
         }
     }
 
