@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolTip>
+#include <algorithm>
 
 #include "editor/sourceedit.h"
 
@@ -53,7 +54,8 @@ QString SyntaxMarks::messageAt(const QTextBlock &block) const
 
 void SyntaxMarks::paint(QPainter &painter, const QTextBlock &block, const QRect &row) const
 {
-    if (marks.isEmpty() || messageAt(block).isEmpty())
+    const auto onLine = [&block](const Mark &mark) { return mark.cursor.block() == block; };
+    if (std::none_of(marks.cbegin(), marks.cend(), onLine))
         return;
     painter.save();
     painter.fillRect(row, QColor(255, 200, 200));
