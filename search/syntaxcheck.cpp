@@ -62,9 +62,9 @@ SyntaxCheck::SyntaxCheck(DODIvez *window, Output *output)
     connect(cancelAct, &QAction::triggered, this, &SyntaxCheck::cancelProjectCheck);
 
     connect(output, &Output::locationActivated, this, &SyntaxCheck::openLocation);
-    // An editor opened after its file was checked shows the marks as it appears.
     MainView *view = window->mainView();
     connect(view, &MainView::sourceSaved, this, &SyntaxCheck::checkSavedFile);
+    // An editor opened after its file was checked shows the marks as it appears.
     connect(view, &QTabWidget::currentChanged, this, [this, view] {
         if (SourceEdit *editor = view->realizedSource(view->currentIndex()))
             markEditor(editor);
