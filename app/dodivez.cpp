@@ -23,6 +23,8 @@
 #include "project/project.h"
 #include "search/finddialog.h"
 #include "search/findresults.h"
+#include "search/output.h"
+#include "search/syntaxcheck.h"
 
 namespace ov {
 
@@ -106,6 +108,10 @@ DODIvez::DODIvez(const QStringList &startPaths, QWidget *parent)
     createMenus();
     createKeyActions();
     updateRecentFileActions();
+
+    syntaxChecking = new SyntaxCheck(this, outputList);
+    editMenu->addSeparator();
+    editMenu->addActions({syntaxChecking->checkProjectAction(), syntaxChecking->cancelAction()});
 
     resize(1000, 700); // until stored settings say otherwise
     readSettings();
@@ -506,6 +512,11 @@ void DODIvez::setStatusProgressShow()
 void DODIvez::setStatusProgressHide()
 {
     setStatusProgressVisible(false);
+}
+
+void DODIvez::setStatusProgressText(const QString &text)
+{
+    progressLabel->setText(text.isEmpty() ? QStringLiteral("Updating...") : text);
 }
 
 void DODIvez::updateStatusProgress()

@@ -23,6 +23,7 @@ class FindResults;
 class MainView;
 class Output;
 class Project;
+class SyntaxCheck;
 
 // The main window: owns and wires every component; its slots are the
 // commands of the menus and toolbars.
@@ -47,6 +48,7 @@ public:
     Output *output() const { return outputList; }
     FileExplorerPlane *fileExplorer() const { return fileExplorerPlane; }
     AboutDialog *getAboutDialog() const { return aboutDialog; }
+    SyntaxCheck *syntaxCheck() const { return syntaxChecking; }
 
     // The edit actions whose state the document area drives.
     QAction *getCopyAction() const { return copyAct; }
@@ -122,6 +124,8 @@ public Q_SLOTS:
     void setStatusProgressVisible(bool visible);
     void setStatusProgressShow();
     void setStatusProgressHide();
+    // The busy indicator's label; empty for its usual text.
+    void setStatusProgressText(const QString &text);
     void updateStatusProgress();
     void changeCurrentLine();
 
@@ -247,6 +251,8 @@ private:
     QString workingDirectory;
 
     AboutDialog *aboutDialog = nullptr;
+
+    SyntaxCheck *syntaxChecking = nullptr;
 
     QLabel *progressLabel = nullptr;
     QProgressBar *progressBar = nullptr;

@@ -211,6 +211,7 @@ void MainView::setUpSource(SourceEdit *editor)
     connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { updateTabName(indexOf(editor)); });
     connect(editor, &SourceEdit::textFormatChanged, this, [this, editor] { showTextFormat(editor); });
     fileChangeMonitor->watch(editor);
+    connect(editor, &SourceEdit::saved, this, [this, editor] { Q_EMIT sourceSaved(editor->getFilePath()); });
 }
 
 bool MainView::mayOpen(const QString &fileName)

@@ -62,6 +62,10 @@ public Q_SLOTS:
     void changeOverwriteMode();
     void updateFunctionLists();
 
+Q_SIGNALS:
+    // An editor wrote its document to `fileName`.
+    void sourceSaved(const QString &fileName);
+
 protected Q_SLOTS:
     void save();
     void closeThis();

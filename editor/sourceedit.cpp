@@ -213,6 +213,7 @@ bool SourceEdit::saveDocument()
     recordDiskState(bytes);
     document()->setModified(false);
     updateTitle();
+    Q_EMIT saved();
     return true;
 }
 

@@ -28,6 +28,7 @@ class LongLineLayout;
 class ScopeFinder;
 class TextMatcher;
 class MainView;
+class SyntaxMarks;
 class Project;
 struct LoadedFile;
 
@@ -72,6 +73,10 @@ public:
     // The edits are dropped: the project gets back the bookmarks of the
     // file as last read or saved.
     void discardBookmarks();
+    // The line beside a point of the gutter; invalid below the last line.
+    QTextBlock addInfoPanelBlockAt(const QPoint &pos) const;
+    // The syntax errors marked in the gutter (sourceedit_syntax.cpp).
+    SyntaxMarks *syntaxMarks();
 
 public Q_SLOTS:
     bool rename(QString newFileName);
@@ -100,6 +105,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     void bookmarksChanged();
     void overwriteModeChanged(bool mode);
+    // The document was written to its file.
+    void saved();
 
 protected:
     bool event(QEvent *e) override;
@@ -184,6 +191,8 @@ private:
 
     TextFormat format;
     bool loaded = false;
+
+    SyntaxMarks *syntaxMarkList = nullptr;
 
     // Bracket index behind the scope marks (sourceedit_scope.cpp).
     ScopeFinder *scopeFinder = nullptr;

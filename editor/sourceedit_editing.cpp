@@ -12,6 +12,7 @@
 
 #include "editor/addinfopanel.h"
 #include "editor/longlinelayout.h"
+#include "editor/syntaxmarks.h"
 #include "project/project.h"
 
 namespace ov {
@@ -203,6 +204,8 @@ void SourceEdit::addInfoPanelPaintEvent(QPaintEvent *event)
     painter.setPen(Qt::darkGreen);
     while (block.isValid() && top <= r.bottom()) {
         if (block.isVisible() && bottom >= r.top()) {
+            if (syntaxMarkList)
+                syntaxMarkList->paint(painter, block, QRect(0, top, width - 5, bottom - top));
             painter.drawText(0, top, width - 6, textHeight, Qt::AlignRight, QString::number(number));
             if (BookmarkData::isSet(block)) {
                 const int side = int(blockBoundingRect(block).height()) - 1;

@@ -4,9 +4,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # xdotool: the end-to-end tests; dpkg-dev, desktop-file-utils and appstream:
-# the Debian package and the checks of what is installed.
+# the Debian package and the checks of what is installed; php-cli: the
+# syntax check and its tests.
 packages=(cmake g++ make ninja-build ccache qt6-base-dev qt6-base-dev-tools libgl-dev famfamfam-silk xvfb xauth xdotool
-          dpkg-dev desktop-file-utils appstream)
+          dpkg-dev desktop-file-utils appstream php-cli)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -222,6 +222,4 @@ void FindResults::_itemDoubleClicked(QTreeWidgetItem *item, int)
     editor->selectRange(p + qMin(entry.startColumn, lineLength), p + qMin(entry.endColumn, lineLength));
 }
 
-Output::Output(QWidget *parent) : QListWidget(parent) {}
-
 } // namespace ov

@@ -3,7 +3,6 @@
 #include <QFont>
 #include <QHash>
 #include <QIcon>
-#include <QListWidget>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -70,15 +69,6 @@ private:
     QList<FindEntry> queue;
     qsizetype queueHead = 0;
     QTimer insertTimer;
-};
-
-// The output window: an empty list in its dock.
-class Output : public QListWidget
-{
-    Q_OBJECT
-
-public:
-    explicit Output(QWidget *parent = nullptr);
 };
 
 } // namespace ov

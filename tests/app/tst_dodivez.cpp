@@ -117,7 +117,8 @@ private Q_SLOTS:
                  QStringList({"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All", "-", "Find", "Find Next",
                               "Replace", "-", "Indent", "Unindent", "-", "Comment", "Uncomment", "-",
                               "Toggle Bookmark", "Previous Bookmark", "Next Bookmark", "-", "Go To Line...",
-                              "Go To Declaration"}));
+                              "Go To Declaration", "-", "Check Syntax of Project",
+                              "Cancel Syntax Check"}));
         const QList<QAction *> viewMenu = top[2]->menu()->actions();
         QCOMPARE(entries(viewMenu), QStringList({">Dock Windows", ">Toolbars", "-", "Next Tab", "Previous Tab"}));
         QCOMPARE(entries(viewMenu[0]->menu()->actions()),
