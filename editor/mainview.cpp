@@ -25,6 +25,7 @@
 #include "app/dodivez.h"
 #include "editor/pendingsource.h"
 #include "editor/phpsyntaxhighlighter.h"
+#include "editor/recovery.h"
 #include "editor/sourceedit.h"
 
 namespace ov {
@@ -61,6 +62,7 @@ MainView::MainView(DODIvez *parent)
     setAcceptDrops(true);
     createCallGraphPage();
     fileChangeMonitor = new FileChangeMonitor(this);
+    documentRecovery = new DocumentRecovery(this);
 
     saveAction = new QAction(QIcon(QStringLiteral(":/icons/silk/disk.png")), QStringLiteral("Save"), this);
     closeAction = new QAction(QStringLiteral("Close"), this);
@@ -187,6 +189,7 @@ void MainView::setUpSource(SourceEdit *editor)
     // Only the changed tab: with hundreds open, walking them all per edit adds up.
     connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { updateTabName(indexOf(editor)); });
     fileChangeMonitor->watch(editor);
+    documentRecovery->attach(editor);
 }
 
 bool MainView::mayOpen(const QString &fileName)
