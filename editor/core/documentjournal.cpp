@@ -271,6 +271,9 @@ void DocumentJournal::flush()
 bool DocumentJournal::startFresh()
 {
     const Source src = source();
+    // A text of no file has nowhere to be recovered to.
+    if (src.filePath.isEmpty())
+        return false;
     if (!slot.isValid())
         slot = JournalSlot::acquireFor(src.filePath);
     if (!slot.isValid()) {

@@ -204,6 +204,17 @@ private Q_SLOTS:
         QVERIFY(view()->closeTab(view()->indexOf(e)));
         deleteClosed();
         QVERIFY(journals().isEmpty());
+
+        // Nor does a window closed the normal way.
+        DODIvez other{QString()};
+        QVERIFY(other.mainView()->addSource(dir.filePath("save.php")));
+        typeAt(other.mainView()->getSource(0), 0, "w");
+        other.mainView()->getSource(0)->findChild<DocumentJournal *>()->flush();
+        QCOMPARE(journals().size(), 1);
+        Dialogs::queueAnswer(QMessageBox::Discard);
+        QVERIFY(other.close());
+        deleteClosed();
+        QVERIFY(journals().isEmpty());
     }
 
     // A second window on the same file neither offers nor takes the
