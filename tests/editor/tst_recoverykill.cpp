@@ -105,6 +105,12 @@ int editProjectUntilKilled(const QString &projectFile, const QString &php, const
     return qApp->exec();
 }
 
+int killRounds()
+{
+    const int n = qEnvironmentVariableIntValue("VIZIRO_RECOVERY_KILL_ROUNDS");
+    return n > 0 ? n : 12;
+}
+
 struct State {
     qint64 ms;
     QByteArray hash;
@@ -136,9 +142,7 @@ private Q_SLOTS:
 
     void killWhileTyping()
     {
-        const int rounds = qEnvironmentVariableIntValue("VIZIRO_RECOVERY_KILL_ROUNDS") > 0
-                               ? qEnvironmentVariableIntValue("VIZIRO_RECOVERY_KILL_ROUNDS")
-                               : 12;
+        const int rounds = killRounds();
         const QString file = dir.filePath("typed.php");
         const QString log = dir.filePath("typed.log");
         QByteArray start = "<?php\n";
@@ -238,6 +242,9 @@ int main(int argc, char **argv)
     if (argc == 5 && qstrcmp(argv[1], "--project") == 0)
         return editProjectUntilKilled(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                                       QString::fromLocal8Bit(argv[4]));
+    // A round takes about two seconds: many outlast the test library's watchdog.
+    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(qMax(300000, killRounds() * 10000)));
     RecoveryKillTest test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
