@@ -158,19 +158,24 @@ int main(int argc, char **argv)
     const Times lineTimes = typeKeys(lineEditor, true);
     closeAll(&view);
 
-    // Opening with and without a journal, taking turns.
+    // Opening with and without a journal, taking turns; a new window each
+    // time, since a window asks about a journal once.
     std::vector<double> plain, recovered;
     for (int i = 0; i < 3; ++i) {
-        plain.push_back(openMs(&view, big));
-        closeAll(&view);
+        MainView fresh(nullptr);
+        plain.push_back(openMs(&fresh, big));
+        closeAll(&fresh);
         QString error;
         writeFileAtomically(journalPath, journalBytes, &error);
-        recovered.push_back(openMs(&view, big));
-        if (view.getSource(big)->document()->toRawText() != typed) {
-            std::fprintf(stderr, "recovered text differs\n");
+        recovered.push_back(openMs(&fresh, big));
+        const QString got = fresh.getSource(big)->document()->toRawText();
+        if (got != typed) {
+            const auto at = std::mismatch(got.cbegin(), got.cbegin() + qMin(got.size(), typed.size()), typed.cbegin());
+            std::fprintf(stderr, "recovered text differs: %lld against %lld characters, from %lld\n",
+                         qint64(got.size()), qint64(typed.size()), qint64(at.first - got.cbegin()));
             return 1;
         }
-        closeAll(&view);
+        closeAll(&fresh);
     }
 
     auto row = [](const char *name, const Times &t) {
