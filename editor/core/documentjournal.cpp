@@ -129,8 +129,13 @@ DocumentJournal::DocumentJournal(QTextDocument *document, std::function<Source()
     pauseTimer->setInterval(PauseMs);
     ceilingTimer->setSingleShot(true);
     ceilingTimer->setInterval(CeilingMs);
-    connect(pauseTimer, &QTimer::timeout, this, &DocumentJournal::flush);
-    connect(ceilingTimer, &QTimer::timeout, this, &DocumentJournal::flush);
+    // A pause in the typing puts the journal on the disk; while typing goes
+    // on, it is written for the process's death and synced now and then,
+    // so that the keys do not wait for the disk.
+    connect(pauseTimer, &QTimer::timeout, this, [this] { flush(Synced); });
+    connect(ceilingTimer, &QTimer::timeout, this, [this] {
+        flush(nowMs() - lastSyncMs >= SyncCeilingMs ? Synced : Written);
+    });
     // A document reports its changes only once it has a layout.
     doc->documentLayout();
     connect(doc, &QTextDocument::contentsChange, this, &DocumentJournal::contentsChanged);
@@ -232,7 +237,7 @@ void DocumentJournal::schedule()
         ceilingTimer->start();
 }
 
-void DocumentJournal::flush()
+void DocumentJournal::flush(Durability durability)
 {
     pauseTimer->stop();
     ceilingTimer->stop();
@@ -257,13 +262,16 @@ void DocumentJournal::flush()
     }
     if (pending.isEmpty())
         return;
-    if (!writer.append(pending)) {
+    const bool sync = durability == Synced;
+    if (!writer.append(pending, sync)) {
         // Part of it may be there: the next write starts afresh.
         failed(writer.errorString());
         needFresh = true;
         writer.close();
     } else {
         failing = false;
+        if (sync)
+            lastSyncMs = nowMs();
     }
     pending.clear();
 }
@@ -293,6 +301,7 @@ bool DocumentJournal::startFresh()
         return false;
     }
     snapshotBytes = writer.size();
+    lastSyncMs = nowMs(); // the atomic write syncs
     modelLength = text.size();
     lastRevision = doc->revision();
     lastBookmarks = lines;

@@ -70,6 +70,8 @@ public:
 
     static const int PauseMs = 250;
     static const int CeilingMs = 1000;
+    // While typing goes on, writes wait for the disk at most this often.
+    static const int SyncCeilingMs = 5000;
 
     DocumentJournal(QTextDocument *document, std::function<Source()> source,
                     std::function<QList<int>()> bookmarks, QObject *parent = nullptr);
@@ -81,8 +83,9 @@ public:
     void noteBookmarksChanged();
     // The file's path or disk state changed: the next write starts afresh.
     void noteSourceChanged();
-    // Writes what is pending now.
-    void flush();
+    // Writes what is pending now; Synced waits until it is on the disk.
+    enum Durability { Written, Synced };
+    void flush(Durability durability = Synced);
     // Off: no journal is kept (the benchmark's baseline).
     void setEnabled(bool on);
 
@@ -108,6 +111,7 @@ private:
     journal::Writer writer;
     QTimer *pauseTimer;
     QTimer *ceilingTimer;
+    qint64 lastSyncMs = 0;
     QByteArray pending;       // records not written yet
     qint64 modelLength = 0;   // the raw text's length as the journal has it
     int lastRevision = 0;

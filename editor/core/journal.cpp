@@ -365,7 +365,7 @@ bool Writer::start(const QString &path, const JournalHeader &header, const QStri
     return true;
 }
 
-bool Writer::append(const QByteArray &records)
+bool Writer::append(const QByteArray &records, bool sync)
 {
     if (fd < 0) {
         error = QStringLiteral("The journal is not open");
@@ -385,7 +385,7 @@ bool Writer::append(const QByteArray &records)
         left -= n;
         written += n;
     }
-    if (::fdatasync(fd) != 0) {
+    if (sync && ::fdatasync(fd) != 0) {
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }

@@ -57,8 +57,9 @@ public:
     // `bookmarks`, then keeps it open for appending.
     bool start(const QString &path, const JournalHeader &header, const QString &text,
                const QList<int> &bookmarks, qint64 timeMs);
-    // Appends whole records and flushes them to the disk.
-    bool append(const QByteArray &records);
+    // Appends whole records; with `sync`, also waits until they are on the
+    // disk. Written without, they survive the process but not a power cut.
+    bool append(const QByteArray &records, bool sync = true);
     bool isOpen() const { return fd >= 0; }
     qint64 size() const { return written; }
     void close();
