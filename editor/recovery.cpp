@@ -182,8 +182,7 @@ void DocumentRecovery::apply(SourceEdit *editor, DocumentJournal *journal, Found
         cursor.endEditBlock();
         QTextCursor at(doc);
         at.setPosition(int(prefix));
-        editor->setTextCursor(at);
-        editor->centerCursor();
+        editor->setTextCursor(at); // shown where the change starts
     }
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         if (BookmarkData *data = BookmarkData::of(b))
