@@ -298,6 +298,8 @@ bool MainView::closeTab(int idx)
                               || (answer == QMessageBox::Save && !(editor ? editor : realize(idx))->saveDocument());
             if (batch)
                 beginManyChanges();
+            if (answer == QMessageBox::Discard && editor)
+                editor->discardBookmarks();
             if (kept) {
                 updateTabNames();
                 return false;
