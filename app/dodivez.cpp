@@ -18,6 +18,7 @@
 #include "app/dialogs.h"
 #include "app/resources.h"
 #include "editor/mainview.h"
+#include "editor/recovery.h"
 #include "editor/sourceedit.h"
 #include "project/fileexplorerplane.h"
 #include "project/project.h"
@@ -122,6 +123,9 @@ DODIvez::DODIvez(const QStringList &startPaths, QWidget *parent)
 
     openStartPaths(startPaths);
     statusBar()->showMessage(QStringLiteral("Ready"), 3000);
+    // Once the window is up: the unsaved changes of a session that ended
+    // without closing.
+    QTimer::singleShot(0, view, [this] { view->recovery()->recoverOrphans(); });
 }
 
 DODIvez::~DODIvez()

@@ -26,6 +26,7 @@
 #include "app/dodivez.h"
 #include "editor/pendingsource.h"
 #include "editor/phpsyntaxhighlighter.h"
+#include "editor/recovery.h"
 #include "editor/sourceedit.h"
 
 namespace ov {
@@ -62,6 +63,7 @@ MainView::MainView(DODIvez *parent)
     setAcceptDrops(true);
     createCallGraphPage();
     fileChangeMonitor = new FileChangeMonitor(this);
+    documentRecovery = new DocumentRecovery(this);
 
     saveAction = new QAction(QIcon(QStringLiteral(":/icons/silk/disk.png")), QStringLiteral("Save"), this);
     closeAction = new QAction(QStringLiteral("Close"), this);
@@ -212,6 +214,7 @@ void MainView::setUpSource(SourceEdit *editor)
     connect(editor, &SourceEdit::textFormatChanged, this, [this, editor] { showTextFormat(editor); });
     fileChangeMonitor->watch(editor);
     connect(editor, &SourceEdit::saved, this, [this, editor] { Q_EMIT sourceSaved(editor->getFilePath()); });
+    documentRecovery->attach(editor);
 }
 
 bool MainView::mayOpen(const QString &fileName)

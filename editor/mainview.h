@@ -12,6 +12,7 @@ class QMenu;
 namespace ov {
 
 class CallGraphViewer;
+class DocumentRecovery;
 class DODIvez;
 class FileChangeMonitor;
 class PendingSource;
@@ -36,6 +37,8 @@ public:
     CallGraphViewer *getCallGraphViewer() const { return callGraphViewer; }
     // The one highlighter, attached to the current editor's document.
     PHPSyntaxHighlighter *syntaxHighlighter() const { return highlighter; }
+    // Journals the editors' unsaved changes and offers those a crash left.
+    DocumentRecovery *recovery() const { return documentRecovery; }
 
 public Q_SLOTS:
     bool showCallGraph(PHPFunctionDefinition fn);
@@ -138,6 +141,7 @@ private:
     QMenu *tabMenu = nullptr;
     // Notices files changed by other programs.
     FileChangeMonitor *fileChangeMonitor = nullptr;
+    DocumentRecovery *documentRecovery = nullptr;
     QAction *saveAction = nullptr;
     QAction *closeAction = nullptr;
     QAction *closeAllButThisAction = nullptr;

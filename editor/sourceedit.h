@@ -9,6 +9,7 @@
 #include <QTextEdit>
 
 #include "editor/core/completionwords.h"
+#include "editor/core/journal.h"
 #include "editor/core/originallines.h"
 #include "editor/core/textfile.h"
 
@@ -252,6 +253,8 @@ public:
     // time stamp over the same bytes is no change.
     // `digest`, if given, receives a digest of what the file holds now.
     DiskState checkDisk(QByteArray *digest = nullptr);
+    // The bytes last read or written, as a recovery journal names them.
+    DiskStamp diskStamp() const { return {diskSize, diskModified.toMSecsSinceEpoch(), diskDigest}; }
     // Reads the file again, keeping the cursor's line and the bookmarks.
     bool reloadFromDisk();
     bool diskMissingReported = false;

@@ -53,6 +53,7 @@ Project::Project(DODIvez *mainWindow, QWidget *parent) : QTreeWidget(parent), ma
     }
     connect(this, &QTreeWidget::itemDoubleClicked, this, &Project::_itemDoubleClicked);
     connect(this, &QTreeWidget::itemChanged, this, &Project::_itemNameChanged);
+    setUpAutoSave();
 
     // One menu per kind of item; every menu shares the actions above, which
     // act on the current item.
@@ -221,6 +222,7 @@ bool Project::loadProject(const QString &fileName)
         bookmarkStore.setMap(file.bookmarks);
         addNewFileDialog->setPath(QFileInfo(fileName).path());
     }
+    rememberProjectFile();
     loadCodeDB();
     startUpdating();
     lastError.clear();
@@ -249,6 +251,7 @@ bool Project::saveProject(const QString &fileName)
         lastError = file.errorString();
         return false;
     }
+    rememberProjectFile();
     saveCodeDB();
     lastError.clear();
     return true;
@@ -305,6 +308,7 @@ void Project::closeProject()
     clearCodeModel();
     clear();
     bookmarkStore.clear();
+    projectFileBytes.clear();
     rootItem = nullptr;
 }
 

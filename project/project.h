@@ -14,6 +14,7 @@
 class QAction;
 class QFileIconProvider;
 class QMenu;
+class QTimer;
 
 namespace ov {
 
@@ -135,6 +136,21 @@ private:
     QIcon folderIconCache;
     QString lastError;
     BookmarkStore bookmarkStore;
+
+    // --- the project file kept up to date (project_autosave.cpp) ---
+    // Every change of the open project (items added, moved, renamed,
+    // removed; bookmarks) is written to its file at the end of the event
+    // loop's turn, so an editor that ends without closing loses none of it.
+    // The code database keeps to its own times.
+    void setUpAutoSave();
+    void projectEdited();
+    void writeEditedProject();
+    // The open project, as its file now holds it.
+    void rememberProjectFile();
+    QByteArray projectFileContent() const;
+    QTimer *autoSaveTimer = nullptr;
+    QByteArray projectFileBytes;
+    bool autoSaveFailing = false;
 
     // --- analysis: the code database beside the project file, the code
     // model and the background runs (project_analysis.cpp) ---

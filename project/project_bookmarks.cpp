@@ -11,11 +11,13 @@ namespace ov {
 void Project::addBookmark(QString fileName, int lineNumber)
 {
     bookmarkStore.add(fileName, lineNumber);
+    projectEdited();
 }
 
 void Project::removeBookmark(QString fileName, int lineNumber)
 {
     bookmarkStore.remove(fileName, lineNumber);
+    projectEdited();
 }
 
 bool Project::hasBookmark(QString fileName, int lineNumber)
@@ -26,6 +28,7 @@ bool Project::hasBookmark(QString fileName, int lineNumber)
 void Project::cleanBookmarks()
 {
     bookmarkStore.clear();
+    projectEdited();
 }
 
 QList<int> Project::getBookmarks(const QString &fileName) const
@@ -36,6 +39,7 @@ QList<int> Project::getBookmarks(const QString &fileName) const
 void Project::setBookmarks(const QString &fileName, const QList<int> &lines)
 {
     bookmarkStore.set(fileName, lines);
+    projectEdited();
 }
 
 void Project::showNextBookmark()

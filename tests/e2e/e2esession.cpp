@@ -97,6 +97,27 @@ QByteArray Editor::readFile(const QString &name) const
 
 bool Editor::start(const QStringList &arguments)
 {
+    return launch(arguments) && waitForMainWindow();
+}
+
+void Editor::kill()
+{
+    process.kill();
+    process.waitForFinished(5000);
+}
+
+bool Editor::focus(const QString &windowId)
+{
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId});
+}
+
+QString Editor::dataPath() const
+{
+    return home.filePath(QStringLiteral("data"));
+}
+
+bool Editor::launch(const QStringList &arguments)
+{
     // A settings home of its own: no stored geometry, recent files or
     // working folder of the user's (or of another scenario) reaches it.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -131,6 +152,11 @@ bool Editor::start(const QStringList &arguments)
         error = QStringLiteral("the editor did not start: ") + process.errorString();
         return false;
     }
+    return true;
+}
+
+bool Editor::waitForMainWindow()
+{
     window = waitForWindow(QStringLiteral("Viziro"), 30000);
     if (window.isEmpty())
         return false;

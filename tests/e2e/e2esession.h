@@ -52,6 +52,16 @@ public:
     // waits until its main window shows and gives that window the X input
     // focus, as a window manager would.
     bool start(const QStringList &arguments = QStringList());
+    // The two halves of start(): the process alone (a question may show
+    // before the main window), then the main window, focused.
+    bool launch(const QStringList &arguments = QStringList());
+    bool waitForMainWindow();
+    // Ends the editor at once, as a crash or SIGKILL would.
+    void kill();
+    // Gives a window (an id from waitForWindow) the X input focus.
+    bool focus(const QString &windowId);
+    // The editor's per-user data folder (XDG_DATA_HOME).
+    QString dataPath() const;
     // Types `text` as keystrokes ("\n" is Return).
     bool type(const QString &text);
     // Presses key combinations in turn, in xdotool's names ("ctrl+s",
