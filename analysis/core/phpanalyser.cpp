@@ -12,12 +12,9 @@
 #include <sys/stat.h>
 #endif
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "analysis/core/phpscanner.h"
 #include "editor/core/textfile.h"
+#include "editor/core/vectorscan.h"
 
 namespace ov {
 
@@ -493,46 +490,26 @@ PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, in
 
 void PhpAnalyser::findBracketPair(QStringView text, int from, bool parentheses, int &open, int &close)
 {
-    const QChar opening = parentheses ? QLatin1Char('(') : QLatin1Char('{');
-    const QChar closing = parentheses ? QLatin1Char(')') : QLatin1Char('}');
+    const char16_t opening = parentheses ? u'(' : u'{';
+    const char16_t closing = parentheses ? u')' : u'}';
     open = close = -1;
     if (from < 0)
         from = 0;
-    const qsizetype first = text.indexOf(opening, from);
+    const qsizetype first = text.indexOf(QChar(opening), from);
     if (first < 0)
         return;
     open = int(first);
     int depth = 1;
-    const QChar *d = text.data();
-    const qsizetype n = text.size();
-    qsizetype i = first + 1;
-#ifdef __SSE2__
-    // Blocks of eight without a bracket of the pair are passed over whole.
-    const __m128i openVector = _mm_set1_epi16(short(opening.unicode()));
-    const __m128i closeVector = _mm_set1_epi16(short(closing.unicode()));
-    for (; i + 8 <= n; i += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
-        uint opens = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(v, openVector)));
-        uint closes = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(v, closeVector)));
-        while (opens | closes) {
-            const uint lowest = (opens | closes) & (0u - (opens | closes));
-            if (opens & lowest) {
-                ++depth;
-            } else if (--depth == 0) {
-                close = int(i + qCountTrailingZeroBits(lowest) / 2);
-                return;
-            }
-            // Two mask bits a character.
-            opens &= ~(lowest | lowest << 1);
-            closes &= ~(lowest | lowest << 1);
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        if (d[i] == opening) {
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    for (const char16_t *p = begin + first + 1;; ++p) {
+        p = scan::findEither(p, end, opening, closing);
+        if (p == end)
+            return;
+        if (*p == opening) {
             ++depth;
-        } else if (d[i] == closing && --depth == 0) {
-            close = int(i);
+        } else if (--depth == 0) {
+            close = int(p - begin);
             return;
         }
     }

@@ -7,9 +7,9 @@
 #include <QStringEncoder>
 #include <QtAlgorithms>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <algorithm>
+
+#include "editor/core/vectorscan.h"
 
 namespace ov {
 
@@ -123,57 +123,24 @@ QByteArray encodeText(const QString &text, TextFormat *format)
 
 QString expandTabs(const QString &text)
 {
-    // Eight characters at a time where the processor allows: QString::replace
-    // with a longer string costs many times more on files full of tabs.
+    // QString::replace with a longer string costs many times more on files
+    // full of tabs.
     const char16_t *d = reinterpret_cast<const char16_t *>(text.constData());
-    const qsizetype n = text.size();
-    qsizetype tabs = 0, i = 0;
-#ifdef __SSE2__
-    const __m128i tab = _mm_set1_epi16(u'\t');
-    while (i + 8 <= n) {
-        // Per-lane counts, summed up long before any can pass 32767.
-        __m128i counts = _mm_setzero_si128();
-        for (int block = 0; block < 4096 && i + 8 <= n; ++block, i += 8)
-            counts = _mm_sub_epi16(counts, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i)), tab));
-        __m128i sums = _mm_madd_epi16(counts, _mm_set1_epi16(1));
-        sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(1, 0, 3, 2)));
-        sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(2, 3, 0, 1)));
-        tabs += _mm_cvtsi128_si32(sums);
-    }
-#endif
-    for (; i < n; ++i)
-        tabs += d[i] == u'\t';
+    const char16_t *const end = d + text.size();
+    const qsizetype tabs = qsizetype(scan::count(d, end, u'\t'));
     if (tabs == 0)
         return text;
-    QString out(n + 3 * tabs, Qt::Uninitialized);
+    QString out(text.size() + 3 * tabs, Qt::Uninitialized);
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    i = 0;
-#ifdef __SSE2__
-    // Each block is copied whole (what is left to copy makes at least as
-    // much output); the output then moves on to its first tab.
-    while (i + 8 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), v);
-        const uint mask = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(v, tab)));
-        if (!mask) {
-            i += 8;
-            o += 8;
-            continue;
-        }
-        const int k = qCountTrailingZeroBits(mask) / 2;
-        o += k;
-        i += k + 1;
+    while (d < end) {
+        const char16_t *tab = scan::find(d, end, u'\t');
+        std::copy(d, tab, o);
+        o += tab - d;
+        if (tab == end)
+            break;
         o[0] = o[1] = o[2] = o[3] = u' ';
         o += 4;
-    }
-#endif
-    for (; i < n; ++i) {
-        if (d[i] == u'\t') {
-            o[0] = o[1] = o[2] = o[3] = u' ';
-            o += 4;
-        } else {
-            *o++ = d[i];
-        }
+        d = tab + 1;
     }
     return out;
 }
@@ -181,86 +148,33 @@ QString expandTabs(const QString &text)
 namespace {
 
 // Plain ASCII, most source code: nothing to decode, so carriage returns and
-// tabs are handled in two passes over the bytes, sixteen at a time where
-// the processor allows. False for any other byte.
+// tabs are handled while widening the bytes. False for any other byte.
 bool asciiEditorText(const QByteArray &bytes, QString *text)
 {
     const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    unsigned char high = 0;
-    qsizetype tabs = 0, crs = 0;
-    qsizetype i = 0;
-#ifdef __SSE2__
-    const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i zero = _mm_setzero_si128();
-    __m128i any = zero;
-    while (i + 16 <= n) {
-        // Per-lane counts in bytes, summed up before any can pass 255.
-        __m128i tabCounts = zero, crCounts = zero;
-        for (int block = 0; block < 255 && i + 16 <= n; ++block, i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-            any = _mm_or_si128(any, v);
-            tabCounts = _mm_sub_epi8(tabCounts, _mm_cmpeq_epi8(v, tab));
-            crCounts = _mm_sub_epi8(crCounts, _mm_cmpeq_epi8(v, cr));
-        }
-        const __m128i tabSums = _mm_sad_epu8(tabCounts, zero);
-        const __m128i crSums = _mm_sad_epu8(crCounts, zero);
-        tabs += _mm_cvtsi128_si32(tabSums) + _mm_extract_epi16(tabSums, 4);
-        crs += _mm_cvtsi128_si32(crSums) + _mm_extract_epi16(crSums, 4);
-    }
-    if (_mm_movemask_epi8(any))
+    const unsigned char *const end = b + bytes.size();
+    if (!scan::isAscii(b, end))
         return false;
-#endif
-    for (; i < n; ++i) {
-        high |= b[i];
-        tabs += b[i] == '\t';
-        crs += b[i] == '\r';
-    }
-    if (high & 0x80)
-        return false;
-    const qsizetype length = n + 3 * tabs - crs;
+    const qsizetype tabs = qsizetype(scan::count(b, end, (unsigned char)'\t'));
+    const qsizetype crs = qsizetype(scan::count(b, end, (unsigned char)'\r'));
     if (tabs == 0 && crs == 0) {
         *text = QString::fromLatin1(bytes);
         return true;
     }
-    // Room for one block written whole past the end.
-    QString out(length + 16, Qt::Uninitialized);
+    QString out(bytes.size() + 3 * tabs - crs, Qt::Uninitialized);
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    i = 0;
-#ifdef __SSE2__
-    // Each block is widened whole; the output then moves on to the first
-    // tab or carriage return in it, which is dealt with on its own.
-    while (i + 16 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(v, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(v, zero));
-        const uint special = uint(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, cr))));
-        if (!special) {
-            i += 16;
-            o += 16;
-            continue;
-        }
-        const int k = qCountTrailingZeroBits(special);
-        o += k;
-        i += k;
-        if (b[i] == '\t') {
+    while (b < end) {
+        const unsigned char *special = scan::findEither(b, end, (unsigned char)'\t', (unsigned char)'\r');
+        scan::widen(b, special, o);
+        o += special - b;
+        if (special == end)
+            break;
+        if (*special == '\t') {
             o[0] = o[1] = o[2] = o[3] = u' ';
             o += 4;
         }
-        ++i;
+        b = special + 1;
     }
-#endif
-    for (; i < n; ++i) {
-        const unsigned char c = b[i];
-        if (c == '\t') {
-            o[0] = o[1] = o[2] = o[3] = u' ';
-            o += 4;
-        } else if (c != '\r') {
-            *o++ = c;
-        }
-    }
-    out.truncate(length);
     *text = std::move(out);
     return true;
 }
