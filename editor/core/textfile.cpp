@@ -8,6 +8,7 @@
 #include <QtAlgorithms>
 
 #include <algorithm>
+#include <cstring>
 
 #include "editor/core/vectorscan.h"
 
@@ -147,34 +148,100 @@ QString expandTabs(const QString &text)
 
 namespace {
 
-// Plain ASCII, most source code: nothing to decode, so carriage returns and
-// tabs are handled while widening the bytes. False for any other byte.
-bool asciiEditorText(const QByteArray &bytes, QString *text)
+bool isContinuation(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
+
+// The character of a well-formed UTF-8 sequence of two to four bytes at `b`
+// and the sequence's length; 0 for anything else, and for noncharacters,
+// on which the full decoder has the last word.
+int utf8Sequence(const unsigned char *b, const unsigned char *end, char32_t *u)
+{
+    const unsigned char c = b[0];
+    const qsizetype room = end - b;
+    if (c >= 0xC2 && c <= 0xDF) {
+        if (room < 2 || !isContinuation(b[1]))
+            return 0;
+        *u = char32_t(c & 0x1F) << 6 | (b[1] & 0x3F);
+        return 2;
+    }
+    if (c >= 0xE0 && c <= 0xEF) {
+        // No overlong forms, no surrogates.
+        const unsigned char low = c == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char high = c == 0xED ? 0x9F : 0xBF;
+        if (room < 3 || b[1] < low || b[1] > high || !isContinuation(b[2]))
+            return 0;
+        *u = char32_t(c & 0x0F) << 12 | char32_t(b[1] & 0x3F) << 6 | (b[2] & 0x3F);
+        if ((*u >= 0xFDD0 && *u <= 0xFDEF) || *u >= 0xFFFE)
+            return 0;
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        // No overlong forms, nothing past U+10FFFF.
+        const unsigned char low = c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = c == 0xF4 ? 0x8F : 0xBF;
+        if (room < 4 || b[1] < low || b[1] > high || !isContinuation(b[2]) || !isContinuation(b[3]))
+            return 0;
+        *u = char32_t(c & 0x07) << 18 | char32_t(b[1] & 0x3F) << 12 | char32_t(b[2] & 0x3F) << 6 | (b[3] & 0x3F);
+        if ((*u & 0xFFFE) == 0xFFFE)
+            return 0;
+        return 4;
+    }
+    return 0;
+}
+
+// UTF-8 without a mark, most source code (plain ASCII the most of it):
+// decoded with carriage returns dropped and tabs widened, in one pass.
+// False where the full decoder must judge (a mark, any sequence out of the
+// ordinary), whose answer then stands.
+bool utf8EditorText(const QByteArray &bytes, QString *text)
 {
     const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.constData());
     const unsigned char *const end = b + bytes.size();
-    if (!scan::isAscii(b, end))
-        return false;
     const qsizetype tabs = qsizetype(scan::count(b, end, (unsigned char)'\t'));
-    const qsizetype crs = qsizetype(scan::count(b, end, (unsigned char)'\r'));
-    if (tabs == 0 && crs == 0) {
+    if (tabs == 0 && scan::isAscii(b, end) && !memchr(b, '\r', size_t(end - b))) {
         *text = QString::fromLatin1(bytes);
         return true;
     }
-    QString out(bytes.size() + 3 * tabs - crs, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    // A character never takes fewer bytes than code units; whole blocks
+    // are widened, so room for one more.
+    QString out(bytes.size() + 3 * tabs + 16, Qt::Uninitialized);
+    char16_t *const start = reinterpret_cast<char16_t *>(out.data());
+    char16_t *o = start;
     while (b < end) {
-        const unsigned char *special = scan::findEither(b, end, (unsigned char)'\t', (unsigned char)'\r');
-        scan::widen(b, special, o);
+        const unsigned char *special = scan::widenUntil(b, end, o, '\t', '\r');
         o += special - b;
-        if (special == end)
+        b = special;
+        if (b == end)
             break;
-        if (*special == '\t') {
+        if (*b == '\t') {
             o[0] = o[1] = o[2] = o[3] = u' ';
             o += 4;
+            ++b;
+            continue;
         }
-        b = special + 1;
+        if (*b == '\r') {
+            ++b;
+            continue;
+        }
+        // Characters outside ASCII tend to come in runs.
+        do {
+            char32_t u;
+            const int length = utf8Sequence(b, end, &u);
+            // A mark at the start is the file's, not text.
+            if (length == 0 || (u == 0xFEFF && o == start))
+                return false;
+            if (QChar::requiresSurrogates(u)) {
+                *o++ = QChar::highSurrogate(u);
+                *o++ = QChar::lowSurrogate(u);
+            } else {
+                *o++ = char16_t(u);
+            }
+            b += length;
+        } while (b < end && *b > 0x7F);
     }
+    out.truncate(o - start);
     *text = std::move(out);
     return true;
 }
@@ -184,7 +251,7 @@ bool asciiEditorText(const QByteArray &bytes, QString *text)
 QString editorText(const QByteArray &bytes)
 {
     QString text;
-    if (asciiEditorText(bytes, &text))
+    if (utf8EditorText(bytes, &text))
         return text;
     return expandTabs(decodeText(bytes).text);
 }

@@ -60,6 +60,15 @@ const T *findEither(const T *p, const T *end, T a, T b)
     return p;
 }
 
+// The first unit equal to a or b, or over 0x7F.
+template<typename T>
+const T *findEitherOrWide(const T *p, const T *end, T a, T b)
+{
+    while (p < end && *p != a && *p != b && !isWide(*p))
+        ++p;
+    return p;
+}
+
 template<typename T>
 std::size_t count(const T *p, const T *end, T c)
 {
@@ -82,6 +91,17 @@ inline void widen(const unsigned char *p, const unsigned char *end, char16_t *ou
 {
     for (; p < end; ++p)
         *out++ = *p;
+}
+
+// Widens bytes up to the first that equals a or b or is over 0x7F, and
+// returns where it stopped. Writes whole blocks: `out` needs room for 16
+// units more than the bytes it takes.
+inline const unsigned char *widenUntil(const unsigned char *p, const unsigned char *end, char16_t *out,
+                                       unsigned char a, unsigned char b)
+{
+    for (; p < end && *p != a && *p != b && !isWide(*p); ++p)
+        *out++ = *p;
+    return p;
 }
 
 // ASCII code units to bytes, one for one; other units are not for here.
@@ -194,6 +214,17 @@ const T *findEither(const T *p, const T *end, T a, T b)
     return plain::findEither(p, end, a, b);
 }
 
+template<typename T>
+const T *findEitherOrWide(const T *p, const T *end, T a, T b)
+{
+    for (; end - p >= lanes<T>; p += lanes<T>) {
+        const __m128i v = load(p);
+        if (const unsigned mask = maskOf(_mm_or_si128(_mm_or_si128(equal(v, a), equal(v, b)), wide(v, T()))))
+            return p + firstLane<T>(mask);
+    }
+    return plain::findEitherOrWide(p, end, a, b);
+}
+
 inline std::size_t count(const unsigned char *p, const unsigned char *end, unsigned char c)
 {
     std::size_t n = 0;
@@ -241,6 +272,20 @@ inline void widen(const unsigned char *p, const unsigned char *end, char16_t *ou
         _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(v, zero));
     }
     plain::widen(p, end, out);
+}
+
+inline const unsigned char *widenUntil(const unsigned char *p, const unsigned char *end, char16_t *out,
+                                       unsigned char a, unsigned char b)
+{
+    const __m128i zero = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16, out += 16) {
+        const __m128i v = load(p);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(v, zero));
+        if (const unsigned mask = maskOf(_mm_or_si128(_mm_or_si128(equal(v, a), equal(v, b)), wide(v, (unsigned char)0))))
+            return p + firstLane<unsigned char>(mask);
+    }
+    return plain::widenUntil(p, end, out, a, b);
 }
 
 inline void narrow(const char16_t *p, const char16_t *end, char *out)
@@ -318,21 +363,25 @@ using sse2::count;
 using sse2::findAnchored;
 using sse2::findAsciiWordOrWide;
 using sse2::findEither;
+using sse2::findEitherOrWide;
 using sse2::findUnprintableOr;
 using sse2::isAscii;
 using sse2::narrow;
 using sse2::skipAsciiWord;
 using sse2::widen;
+using sse2::widenUntil;
 #else
 using plain::count;
 using plain::findAnchored;
 using plain::findAsciiWordOrWide;
 using plain::findEither;
+using plain::findEitherOrWide;
 using plain::findUnprintableOr;
 using plain::isAscii;
 using plain::narrow;
 using plain::skipAsciiWord;
 using plain::widen;
+using plain::widenUntil;
 #endif
 
 template<typename T>

@@ -100,6 +100,12 @@ private Q_SLOTS:
         forEachPlacement<Byte>('x', 0xFF, [](const Byte *b, const Byte *e, const Byte *hit) {
             QCOMPARE(scan::findEither(b, e, Byte('{'), Byte(0xFF)), hit);
         });
+        for (const Byte edge : edgeBytes) {
+            const bool found = edge == '\t' || edge == '\r' || edge > 0x7F;
+            forEachPlacement<Byte>('x', edge, [&](const Byte *b, const Byte *e, const Byte *hit) {
+                QCOMPARE(scan::findEitherOrWide(b, e, Byte('\t'), Byte('\r')), found ? hit : e);
+            });
+        }
         // A code unit whose high or low byte alone equals the one sought.
         forEachPlacement<char16_t>(u'{' << 8, u'}', [](const char16_t *b, const char16_t *e, const char16_t *hit) {
             QCOMPARE(scan::findEither(b, e, u'{', u'}'), hit);
@@ -138,12 +144,18 @@ private Q_SLOTS:
         for (int c = 0; c < 0x80; ++c)
             ascii.push_back(Byte(c));
         forEachRange<Byte>(0, [&](Byte *b, Byte *e) {
-            const std::vector<Byte> bytes = randomUnits<Byte>(random, {0x41, 0x80, 0xFF, 0}, int(e - b));
+            const std::vector<Byte> bytes = randomUnits<Byte>(random, {0x41, 0x41, 0x41, 0x41, '\t', '\r', 0x80, 0xFF, 0}, int(e - b));
             std::copy(bytes.begin(), bytes.begin() + (e - b), b);
             std::vector<char16_t> wide(size_t(e - b) + 1, u'#');
             scan::widen(b, e, wide.data());
             QCOMPARE(wide.back(), u'#');
             QVERIFY(std::equal(b, e, wide.begin()));
+
+            // Up to the first tab, carriage return or byte over 0x7F.
+            const Byte *stop = std::find_if(b, e, [](Byte c) { return c == '\t' || c == '\r' || c > 0x7F; });
+            std::vector<char16_t> until(size_t(e - b) + 16, u'#');
+            QCOMPARE(scan::widenUntil(b, e, until.data(), '\t', '\r'), stop);
+            QVERIFY(std::equal(static_cast<const Byte *>(b), stop, until.begin()));
 
             const std::vector<Byte> text = randomUnits(random, ascii, int(e - b));
             const std::vector<char16_t> units(text.begin(), text.end());
