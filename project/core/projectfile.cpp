@@ -76,6 +76,33 @@ void writeNode(QString &out, const ProjectNode &node, const QDir &base, int dept
     out += QLatin1String(">\n");
 }
 
+} // namespace
+
+QString absoluteFilePath(const QString &path)
+{
+    // No "//", "/./" or "/../" and no "/." or "/.." at the end.
+    bool clean = path.startsWith(QLatin1Char('/'));
+    int dots = 0;
+    bool atStart = true;   // of a name: only dots so far
+    for (qsizetype i = 1; clean && i < path.size(); ++i) {
+        const QChar c = path.at(i);
+        if (c == QLatin1Char('/')) {
+            clean = !(atStart && dots <= 2);
+            dots = 0;
+            atStart = true;
+        } else if (atStart && c == QLatin1Char('.')) {
+            ++dots;
+        } else {
+            atStart = false;
+        }
+    }
+    if (clean && atStart && (dots == 1 || dots == 2))
+        clean = false;
+    return clean ? path : QFileInfo(path).absoluteFilePath();
+}
+
+namespace {
+
 // What QDir(folder).absoluteFilePath() gives, with the folder resolved once.
 class Resolver
 {

@@ -11,6 +11,11 @@ namespace ov {
 // Bookmarked 0-based lines per absolute file path, in path order.
 using BookmarkMap = QMap<QString, QList<int>>;
 
+// QFileInfo(path).absoluteFilePath(), without its cost where the path is
+// already absolute and clean, as the paths of a project file are: a project
+// may list thousands.
+QString absoluteFilePath(const QString &path);
+
 // One entry of a project: the project itself, a virtual folder or a file.
 struct ProjectNode {
     enum Type { Project, Folder, File };

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 
 #include <csignal>
@@ -153,6 +154,17 @@ private Q_SLOTS:
         QCOMPARE(back.root.children.at(0).path, QStringLiteral("/p/src/a.php"));
         QCOMPARE(back.root.children.at(1).path, QStringLiteral("/p/../q/b.php"));
         QCOMPARE(back.bookmarks.keys(), QStringList{QStringLiteral("/p/../q/b.php")});
+    }
+
+    // The quick way agrees with QFileInfo on the paths it keeps as they are
+    // and on those it hands on.
+    void absolutePathsAsQFileInfoHasThem()
+    {
+        for (const char *path : {"/p/a.php", "/", "/p/", "/p/../q", "/p/./q", "//p", "/p//q", "/p/.", "/p/..", "/.",
+                                 "/..", "/p/...", "/p/.a/..b/c..", "/p/.../q", "p/a.php", "./a", "", "/p/a.php/"}) {
+            const QString p = QString::fromLatin1(path);
+            QCOMPARE(absoluteFilePath(p), QFileInfo(p).absoluteFilePath());
+        }
     }
 
     void readsHandWrittenFilesLeniently()
