@@ -6,6 +6,7 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <vector>
 
 #ifdef Q_OS_LINUX
@@ -20,6 +21,75 @@
 #include "editor/core/vectorscan.h"
 
 namespace ov {
+
+// The distinct words (variables, callees) of one file, each held once: the
+// functions of a file share their strings, and telling whether a function
+// has met a word already costs a cheap hash instead of a set of its own.
+class WordTable
+{
+public:
+    // The next function starts: no word has been met in it yet.
+    void startFunction() { ++function; }
+
+    // The shared string of `word`; null when this function met it before.
+    const QString *meet(QStringView word)
+    {
+        if (2 * (used + 1) > table.size())
+            grow();
+        Slot &slot = find(word, hashOf(word));
+        if (slot.word.isNull()) {
+            slot.word = word.toString();
+            ++used;
+        } else if (slot.metIn == function) {
+            return nullptr;
+        }
+        slot.metIn = function;
+        return &slot.word;
+    }
+
+private:
+    struct Slot {
+        QString word;
+        size_t hash = 0;
+        quint32 metIn = 0;
+    };
+
+    static size_t hashOf(QStringView word)
+    {
+        size_t h = size_t(word.size()) * 0x9E3779B97F4A7C15ull;
+        for (const QChar c : word)
+            h = (h ^ c.unicode()) * 0x100000001B3ull;
+        return h ^ (h >> 29);
+    }
+
+    Slot &find(QStringView word, size_t hash)
+    {
+        const size_t mask = table.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot &slot = table[i];
+            if (slot.word.isNull()) {
+                slot.hash = hash;
+                return slot;
+            }
+            if (slot.hash == hash && QStringView(slot.word) == word)
+                return slot;
+        }
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old(std::max<size_t>(64, 2 * table.size()));
+        old.swap(table);
+        for (Slot &slot : old) {
+            if (!slot.word.isNull())
+                find(slot.word, slot.hash) = std::move(slot);
+        }
+    }
+
+    std::vector<Slot> table;
+    size_t used = 0;
+    quint32 function = 1;
+};
 
 PhpAnalyser::PhpAnalyser(const QString &projectFolder, const QSet<QString> &builtins,
                          FileDescriptions *descriptions)
@@ -376,20 +446,21 @@ void PhpAnalyser::collectFunctionNames(const QString &fileName)
     }
 }
 
-QStringList PhpAnalyser::knownCalls(const QStringList &calls) const
-{
-    QStringList known;
-    for (const QString &call : calls) {
-        if (isKnownFunction(call))
-            known.append(call);
-    }
-    return known;
-}
-
 void PhpAnalyser::tabulate(Scan *scan) const
 {
+    // A file's callees share their strings (WordTable): each distinct one
+    // is looked up once.
+    QHash<const QChar *, bool> known;
     for (PHPFunctionDefinition &def : scan->functions) {
-        def.functionCalls = knownCalls(def.functionCalls);
+        QStringList kept;
+        for (const QString &call : std::as_const(def.functionCalls)) {
+            auto it = known.constFind(call.constData());
+            if (it == known.cend())
+                it = known.insert(call.constData(), isKnownFunction(call));
+            if (*it)
+                kept.append(call);
+        }
+        def.functionCalls = std::move(kept);
         scan->table.insert(def.name, def);
     }
     scan->tabulated = true;
@@ -460,13 +531,14 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
 void PhpAnalyser::analyseFunctions(const PhpScanner &scanner, QList<PHPFunctionDefinition> *functions) const
 {
     const QStringView text = scanner.text();
+    WordTable words;
     auto m = scanner.findFunction(0);
     while (m.found()) {
         const auto next = scanner.findFunction(m.pos + 1);
         const int bodyOpen = int(text.indexOf(QLatin1Char('{'), m.pos));
         int p;
         if (bodyOpen < next.pos || !next.found()) {
-            functions->append(analyseFunction(scanner, m.pos, true));
+            functions->append(analyseFunction(scanner, m.pos, true, &words));
             const int endPos = functions->constLast().endPos;
             if (endPos < 0)
                 break;
@@ -481,10 +553,12 @@ void PhpAnalyser::analyseFunctions(const PhpScanner &scanner, QList<PHPFunctionD
 
 PHPFunctionDefinition PhpAnalyser::analyseFunction(const QString &text, int start) const
 {
-    return analyseFunction(PhpScanner(text), start, false);
+    WordTable words;
+    return analyseFunction(PhpScanner(text), start, false, &words);
 }
 
-PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, int start, bool allCalls) const
+PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, int start, bool allCalls,
+                                                   WordTable *words) const
 {
     const QStringView text = scanner.text();
     PHPFunctionDefinition def;
@@ -516,23 +590,16 @@ PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, in
 
     if (bodyClose < 0)
         return def;
-    QSet<QStringView> seen;
+    // Variables start with "$", callees never: one table tells both apart.
+    words->startFunction();
     for (auto m = scanner.findVariable(start, bodyClose); m.found(); m = scanner.findVariable(m.pos + 1, bodyClose)) {
-        const QStringView token = scanner.captured(m);
-        if (!seen.contains(token)) {
-            seen.insert(token);
-            def.localVariables.append(token.toString());
-        }
+        if (const QString *token = words->meet(scanner.captured(m)))
+            def.localVariables.append(*token);
     }
-    seen.clear();
     for (auto m = scanner.findCall(bodyOpen, bodyClose); m.found(); m = scanner.findCall(m.pos + 1, bodyClose)) {
-        const QStringView name = scanner.captured(m);
-        if (seen.contains(name))
-            continue;
-        seen.insert(name);
-        const QString called = name.toString();
-        if (allCalls || isKnownFunction(called))
-            def.functionCalls.append(called);
+        const QString *called = words->meet(scanner.captured(m));
+        if (called && (allCalls || isKnownFunction(*called)))
+            def.functionCalls.append(*called);
     }
     return def;
 }
