@@ -135,6 +135,18 @@ QString Dialogs::getText(QWidget *parent, const QString &title, const QString &l
     return QInputDialog::getText(parent, title, label, mode, text, ok);
 }
 
+QString Dialogs::getItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
+                         bool *ok)
+{
+    if (script().on) {
+        const QVariant v = takeAnswer(QStringLiteral("getItem"), title, label);
+        if (ok)
+            *ok = v.isValid();
+        return v.isValid() ? v.toString() : QString();
+    }
+    return QInputDialog::getItem(parent, title, label, items, 0, false, ok);
+}
+
 int Dialogs::exec(QDialog *dialog)
 {
     if (script().on) {

@@ -49,6 +49,9 @@ public:
     static QString getText(QWidget *parent, const QString &title, const QString &label,
                            QLineEdit::EchoMode mode = QLineEdit::Normal, const QString &text = QString(),
                            bool *ok = nullptr);
+    // One of `items`, not editable; empty when cancelled.
+    static QString getItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
+                           bool *ok = nullptr);
 
     // Runs a dialog of our own modally. Scripted: the next queued handler
     // gets the dialog (to fill it in) and returns its result code.
@@ -59,7 +62,7 @@ public:
     static bool isScripted();
     // An answer for the next call: a QMessageBox::StandardButton for message
     // boxes, a QString or QStringList for file dialogs, an int for getInt, a
-    // QString for getText. An invalid QVariant cancels.
+    // QString for getText and getItem. An invalid QVariant cancels.
     static void queueAnswer(const QVariant &answer);
     static void queueDialogHandler(std::function<int(QDialog *)> handler);
     static QList<Call> calls();

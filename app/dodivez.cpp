@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDockWidget>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,6 +44,11 @@ QDockWidget *makeDock(QMainWindow *window, const QString &title, const char *ico
 } // namespace
 
 DODIvez::DODIvez(QString fileName, QWidget *parent)
+    : DODIvez(fileName.isEmpty() ? QStringList() : QStringList(fileName), parent)
+{
+}
+
+DODIvez::DODIvez(const QStringList &startPaths, QWidget *parent)
     : QMainWindow(parent)
 {
     initResources();
@@ -109,12 +113,7 @@ DODIvez::DODIvez(QString fileName, QWidget *parent)
     findNReplaceDialog = new FindDialog(this);
     aboutDialog = new AboutDialog(this);
 
-    if (!fileName.isEmpty()) {
-        if (QFileInfo(fileName).suffix() == QLatin1String("vuzar"))
-            openProject(fileName);
-        else
-            openFile(fileName);
-    }
+    openStartPaths(startPaths);
     statusBar()->showMessage(QStringLiteral("Ready"), 3000);
 }
 

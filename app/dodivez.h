@@ -32,6 +32,8 @@ class DODIvez : public QMainWindow
 
 public:
     explicit DODIvez(QString fileName, QWidget *parent = nullptr);
+    // Opens every start path in turn (see openStartPaths).
+    explicit DODIvez(const QStringList &startPaths, QWidget *parent = nullptr);
     ~DODIvez() override;
 
     // Hands the function names assembled after an analysis run to the
@@ -133,6 +135,10 @@ private:
     // Project lifetime around the file commands (dodivez_files.cpp). A
     // project that cannot be written is never dropped without asking.
     bool closeCurrentProject();
+    // Command-line paths: "vuzar" files as projects, anything else as a
+    // document; "FILE:LINE" and "FILE:LINE:COLUMN" open FILE there unless a
+    // file of that very name exists.
+    void openStartPaths(const QStringList &paths);
     void saveProjectAtExit();
     bool writeNewProject(const QString &fileName, const QString &failureText);
     bool loadProjectFile(const QString &path);

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextBlock>
 
 #include "app/dialogs.h"
 #include "app/recentlist.h"
@@ -205,6 +207,39 @@ void DODIvez::openFile()
     workingDirectory = QFileInfo(path).path();
     addToRecentFiles(path);
     updateRecentFileActions();
+}
+
+void DODIvez::openStartPaths(const QStringList &paths)
+{
+    static const QRegularExpression withLine(QStringLiteral("^(.+?):([0-9]+)(?::([0-9]+))?$"));
+    for (const QString &arg : paths) {
+        QString path = arg;
+        int line = 0;
+        int column = 0;
+        const QRegularExpressionMatch m = withLine.match(arg);
+        if (m.hasMatch() && !QFileInfo::exists(arg)) {
+            path = m.captured(1);
+            line = m.captured(2).toInt();
+            column = m.captured(3).toInt();
+        }
+        if (QFileInfo(path).suffix() == QLatin1String("vuzar")) {
+            openProject(path);
+            continue;
+        }
+        if (!openFile(path) || line <= 0)
+            continue;
+        if (SourceEdit *editor = view->getCurrentSource()) {
+            // Past the end goes to the last line, as compilers' line numbers
+            // of a file edited since may well do.
+            editor->goToLine(qMin(line, editor->document()->blockCount()) - 1);
+            QTextCursor cursor = editor->textCursor();
+            if (column > 1) {
+                cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor,
+                                    qMin(column - 1, cursor.block().length() - 1));
+                editor->setTextCursor(cursor);
+            }
+        }
+    }
 }
 
 bool DODIvez::openFile(QString name)

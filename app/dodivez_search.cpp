@@ -237,7 +237,19 @@ void DODIvez::findNext(QString text, bool matchCase, bool matchWord, int scope)
 
 void DODIvez::replaceNext(QString src, QString dst, bool matchCase, bool matchWord, int scope)
 {
-    stepThroughScope(src, dst, matchCase, matchWord, scope, true);
+    // The hit shown selected is replaced and the next one shown; any other
+    // selection gets the next hit shown first, nothing replaced.
+    SourceEdit *current = view->getCurrentSource();
+    if (current && current->selectionIsHit(TextMatcher(src, matchCase, matchWord))) {
+        QTextCursor cursor = current->textCursor();
+        const int end = cursor.selectionEnd();
+        cursor.insertText(dst);
+        current->setTextCursor(cursor);
+        // The recorded start keeps pointing at the same text.
+        if (end <= findNReplaceStartPosition)
+            findNReplaceStartPosition += int(dst.size()) - int(src.size());
+    }
+    stepThroughScope(src, QString(), matchCase, matchWord, scope, false);
 }
 
 // ---- Replace All ----

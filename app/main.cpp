@@ -1,19 +1,61 @@
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include "app/dodivez.h"
 
-int main(int argc, char *argv[])
+namespace {
+
+void nameApplication()
 {
-    QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Verovo"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("verovo.example"));
     QCoreApplication::setApplicationName(QStringLiteral("Viziro"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VIZIRO_VERSION));
+}
 
-    const QStringList args = QCoreApplication::arguments();
-    const QString startPath = args.size() > 1 ? args.at(1) : QString();
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Advanced PHP Projects Editor"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("paths"),
+        QStringLiteral("Project files (.vuzar) to open as projects, any other file to open in a tab; "
+                       "FILE:LINE or FILE:LINE:COLUMN opens FILE there."),
+        QStringLiteral("[paths...]"));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // --help and --version print and exit without a display. Qt's own
+    // options (-platform, -style) are only known once QApplication has taken
+    // them out, so this first look lets what it does not know pass.
+    {
+        QStringList args;
+        for (int i = 0; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        QCommandLineParser parser;
+        describeOptions(parser);
+        parser.parse(args);
+        if (parser.isSet(QStringLiteral("version")) || parser.isSet(QStringLiteral("help"))) {
+            QCoreApplication app(argc, argv);
+            nameApplication();
+            if (parser.isSet(QStringLiteral("version")))
+                parser.showVersion();
+            parser.showHelp();
+        }
+    }
+
+    QApplication app(argc, argv);
+    nameApplication();
+    QCommandLineParser parser;
+    describeOptions(parser);
+    parser.process(app); // exits after --help-all or an unknown option
 
     // Deleted after the loop ends: its destructor saves the project and settings.
-    auto *window = new ov::DODIvez(startPath);
+    auto *window = new ov::DODIvez(parser.positionalArguments());
     window->show();
     const int rc = app.exec();
     delete window;

@@ -118,14 +118,22 @@ bool MainView::addSource(QString fileName)
     if (fileName.isEmpty())
         return false;
     const int open = indexOfSource(fileName);
+    SourceEdit *editor = nullptr;
     if (open >= 0) {
         setCurrentIndex(open);
-        return true;
+        editor = getCurrentSource();
+    } else {
+        editor = createSource(fileName);
+        if (!editor)
+            return false;
+        setCurrentWidget(editor);
     }
-    SourceEdit *editor = createSource(fileName);
-    if (!editor)
-        return false;
-    setCurrentWidget(editor);
+    // The keyboard follows the document the user asked for, from wherever
+    // the request came (a tree, a result list, a menu). In a window not
+    // shown yet this makes the editor the one that gets the keyboard
+    // when the window does show.
+    if (editor)
+        editor->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
@@ -287,6 +295,8 @@ bool MainView::closeTab(int idx)
                               || (answer == QMessageBox::Save && !(editor ? editor : realize(idx))->saveDocument());
             if (batch)
                 beginManyChanges();
+            if (answer == QMessageBox::Discard && editor)
+                editor->discardBookmarks();
             if (kept) {
                 updateTabNames();
                 return false;

@@ -78,6 +78,7 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
         fillFunctionList();
         restoreBookmarks();
     }
+    startFollowingBookmarks();
 
     QTextCursor start = textCursor();
     start.setPosition(0);
@@ -93,7 +94,7 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     completer = new QCompleter(this);
     completerModel = new QStringListModel(completer);
     QStringList names = view ? view->getFunctionNames() : QStringList();
-    names.sort();
+    sortForCompleter(names);
     completerModel->setStringList(names);
     completer->setModel(completerModel);
     completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
@@ -140,6 +141,7 @@ void SourceEdit::loadFile(const LoadedFile *readBefore)
     DecodedText decoded = decodeText(bytes);
     bytes.clear();
     format = decoded.format;
+    originalLines = OriginalLines(decoded.text);
     setPlainText(expandTabs(decoded.text));
     loaded = true;
     dirty = false;
@@ -183,13 +185,11 @@ bool SourceEdit::saveDocument()
     QString error;
     bool ok;
     TextFormat written = format;
+    QString text;
     QByteArray bytes;
     {
         WaitCursor wait;
-        // The raw text keeps non-breaking spaces, which toPlainText() would
-        // turn into plain ones; only the block separators need mapping.
-        QString text = document()->toRawText();
-        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        text = textForDisk();
         bytes = encodeText(text, &written);
         ok = writeFileAtomically(fileName, bytes, &error);
     }
@@ -199,6 +199,7 @@ bool SourceEdit::saveDocument()
         return false;
     }
     format = written;
+    originalLines = OriginalLines(text);
     recordDiskState(bytes);
     document()->setModified(false);
     updateTitle();

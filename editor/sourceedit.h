@@ -9,12 +9,14 @@
 #include <QTextEdit>
 
 #include "editor/core/completionwords.h"
+#include "editor/core/originallines.h"
 #include "editor/core/textfile.h"
 
 class QAction;
 class QComboBox;
 class QCompleter;
 class QKeyEvent;
+class QMenu;
 class QStringListModel;
 class QTimer;
 
@@ -24,6 +26,7 @@ class AddInfoPanel;
 class DODIvez;
 class LongLineLayout;
 class ScopeFinder;
+class TextMatcher;
 class MainView;
 class Project;
 struct LoadedFile;
@@ -55,6 +58,8 @@ public:
 
     void goToPosition(int pos);
     void selectRange(int start, int end);
+    // Whether the selection is exactly one hit of `matcher`.
+    bool selectionIsHit(const TextMatcher &matcher) const;
 
     // The gutter hands its events over: the editor knows the geometry.
     int addInfoPanelWidth() const;
@@ -62,6 +67,9 @@ public:
     void addInfoPanelMousePressEvent(QMouseEvent *event);
     // Hands this file's bookmark lines to the project.
     void syncBookmarks();
+    // The edits are dropped: the project gets back the bookmarks of the
+    // file as last read or saved.
+    void discardBookmarks();
 
 public Q_SLOTS:
     bool rename(QString newFileName);
@@ -176,6 +184,14 @@ public:
 
 private:
     void bookmarksEdited();
+    // The store follows lines added and removed above bookmarks
+    // (sourceedit_bookmarks.cpp).
+    void startFollowingBookmarks();
+    void followBookmarks(int position, int removed, int added);
+    void noteBookmarkToggled();
+    QList<int> savedBookmarks; // as in the file as last read or saved
+    int lastBlockCount = 0;
+    bool linesMovedSinceSave = false;
     bool handleMovementKey(QKeyEvent *e);
     bool handleQuoteOrBracketKey(QKeyEvent *e);
     bool handleBraceKey(QKeyEvent *e);
@@ -214,6 +230,10 @@ Q_SIGNALS:
 
 private:
     void recordDiskState(const QByteArray &bytes);
+    // The text a save writes: lines not changed since the file was read or
+    // written keep their tabs.
+    QString textForDisk() const;
+    OriginalLines originalLines;
     // Before a save: asks when the file was changed by another program.
     bool mayOverwriteDisk();
     QString diskPath;
@@ -284,6 +304,10 @@ private:
     // ---- navigation (sourceedit_navigation.cpp) ----
     CompletionWords completionWords;
     QString completionPrefixAtCursor() const;
+    // Offers "Open" for include forms beyond a plain quoted name.
+    void offerInclude(const QString &line, QMenu *menu, QAction *before);
+    // The files the offered include names, when known without lookup.
+    QStringList includeCandidates;
     // ---- end of navigation ----
 };
 

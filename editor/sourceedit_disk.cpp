@@ -20,6 +20,15 @@ QByteArray digestOf(const QByteArray &bytes)
 
 } // namespace
 
+QString SourceEdit::textForDisk() const
+{
+    // The raw text keeps non-breaking spaces, which toPlainText() would
+    // turn into plain ones; only the block separators need mapping.
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return originalLines.restore(text);
+}
+
 void SourceEdit::recordDiskState(const QByteArray &bytes)
 {
     const QFileInfo info(fileName);
@@ -91,6 +100,7 @@ bool SourceEdit::reloadFromDisk()
     recordDiskState(bytes);
     const DecodedText decoded = decodeText(bytes);
     format = decoded.format;
+    originalLines = OriginalLines(decoded.text);
     setPlainText(expandTabs(decoded.text));
     loaded = true;
 
@@ -102,6 +112,7 @@ bool SourceEdit::reloadFromDisk()
         data->bookmark = true;
         b.setUserData(data);
     }
+    syncBookmarks();
     QTextCursor c(document()->findBlockByNumber(qMin(line, document()->blockCount() - 1)));
     setTextCursor(c);
     verticalScrollBar()->setValue(scroll);

@@ -248,6 +248,7 @@ QList<int> SourceEdit::bookmarkLines() const
 
 void SourceEdit::bookmarksEdited()
 {
+    noteBookmarkToggled();
     Q_EMIT bookmarksChanged();
     infoPanel->update();
     viewport()->update();

@@ -16,6 +16,8 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "app/dialogs.h"
+#include "editor/core/includetarget.h"
 #include "editor/mainview.h"
 #include "project/project.h"
 
@@ -209,6 +211,7 @@ void SourceEdit::contextMenuEvent(QContextMenuEvent *e)
         QStringLiteral("\\b(include_once|include|require_once|require)\\s+('|\")\\S+('|\")"));
     const QRegularExpressionMatch match = include.match(line);
     QAction *first = menu->actions().value(0);
+    includeCandidates.clear();
     if (match.hasMatch()) {
         const QString quote = match.captured(2);
         const QString name = line.section(quote, 1, 1);
@@ -219,6 +222,7 @@ void SourceEdit::contextMenuEvent(QContextMenuEvent *e)
             menu->insertSeparator(first);
         }
     } else {
+        offerInclude(line, menu, first);
         QTextCursor wordCursor = clicked;
         wordCursor.select(QTextCursor::WordUnderCursor);
         const QString word = wordCursor.selectedText();
@@ -236,9 +240,52 @@ void SourceEdit::contextMenuEvent(QContextMenuEvent *e)
     delete menu;
 }
 
+void SourceEdit::offerInclude(const QString &line, QMenu *menu, QAction *before)
+{
+    const IncludeTarget target = IncludeTarget::parse(line);
+    QString shown = target.path;
+    switch (target.kind) {
+    case IncludeTarget::None:
+        return;
+    case IncludeTarget::Plain:
+        // Looked for as the plain form is.
+        break;
+    case IncludeTarget::InFolder:
+        includeCandidates = QStringList{target.resolve(getFileDir())};
+        shown = QDir(getFileDir()).relativeFilePath(includeCandidates.first());
+        break;
+    case IncludeTarget::Suffix: {
+        const Project *p = project();
+        includeCandidates = p ? target.matches(p->getProjectFiles()) : QStringList();
+        if (includeCandidates.isEmpty())
+            return;
+        while (shown.startsWith(QLatin1Char('/')))
+            shown.remove(0, 1);
+        break;
+    }
+    }
+    includeFileName = target.path;
+    openIncludeAction->setText(QStringLiteral("Open '%1'").arg(shown));
+    menu->insertAction(before, openIncludeAction);
+    menu->insertSeparator(before);
+}
+
 void SourceEdit::openIncludeFile()
 {
-    if (includeFileName.isEmpty() || !view)
+    if (!view)
+        return;
+    if (!includeCandidates.isEmpty()) {
+        QString chosen = includeCandidates.first();
+        if (includeCandidates.size() > 1) {
+            chosen = Dialogs::getItem(this, QStringLiteral("Open included file"),
+                                      QStringLiteral("Project files ending with '%1':").arg(includeFileName),
+                                      includeCandidates);
+        }
+        if (!chosen.isEmpty())
+            view->addSource(chosen);
+        return;
+    }
+    if (includeFileName.isEmpty())
         return;
     // Beside this file first, then beside the project file.
     QString path = canonicalPath(QFileInfo(fileName).dir(), includeFileName);

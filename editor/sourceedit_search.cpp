@@ -42,18 +42,30 @@ void SourceEdit::findNext(QString text)
 
 bool SourceEdit::replaceNext(QString src, QString dst)
 {
-    const TextMatcher matcher(src, false, false);
-    DODIvez *w = mainWindow();
-    const qsizetype hit = nextHit(this, w ? w->statusBar() : nullptr, matcher);
-    if (hit < 0)
+    // Only a hit the user has seen selected is replaced; otherwise the next
+    // one is shown first.
+    const bool replace = selectionIsHit(TextMatcher(src, false, false));
+    if (replace) {
+        QTextCursor cursor = textCursor();
+        cursor.insertText(dst);
+        setTextCursor(cursor);
+    }
+    findNext(src);
+    return replace;
+}
+
+bool SourceEdit::selectionIsHit(const TextMatcher &matcher) const
+{
+    const QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    if (!cursor.hasSelection() || matcher.findsNothing() || cursor.selectionEnd() - start != matcher.length())
         return false;
-    QTextCursor cursor = textCursor();
-    cursor.setPosition(int(hit));
-    cursor.setPosition(int(hit + matcher.length()), QTextCursor::KeepAnchor);
-    cursor.insertText(dst);
-    setTextCursor(cursor);
-    centerCursor();
-    return true;
+    // A hit lies within one line.
+    const QTextBlock block = document()->findBlock(start);
+    if (cursor.selectionEnd() >= block.position() + block.length())
+        return false;
+    const qsizetype column = start - block.position();
+    return matcher.indexIn(matcher.prepare(block.text()), column) == column;
 }
 
 void SourceEdit::selectRange(int start, int end)

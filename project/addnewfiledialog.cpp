@@ -22,11 +22,20 @@ namespace ov {
 
 AddNewFileDialog::AddNewFileDialog(QWidget *parent) : QDialog(parent)
 {
-    categories = {QStringLiteral("C++"), QStringLiteral("Asm"), QStringLiteral("Other")};
-    templates.insert(QStringLiteral("C++"), {{QStringLiteral(".hpp"), QStringLiteral("C++ Header File")},
-                                             {QStringLiteral(".cpp"), QStringLiteral("C++ Source File")}});
-    templates.insert(QStringLiteral("Asm"), {{QStringLiteral(".asm"), QStringLiteral("Asm Source File")}});
-    templates.insert(QStringLiteral("Other"), {{QString(), QStringLiteral("Custom Build File")}});
+    categories = {QStringLiteral("PHP"), QStringLiteral("C++"), QStringLiteral("Asm"), QStringLiteral("Other")};
+    templates.insert(QStringLiteral("PHP"),
+                     {{QStringLiteral(".php"), QStringLiteral("PHP Script"), QStringLiteral("<?php\n")},
+                      {QStringLiteral(".php"), QStringLiteral("PHP Class"), QStringLiteral("<?php\n\nclass %1\n{\n}\n")},
+                      {QStringLiteral(".html"), QStringLiteral("HTML Page"),
+                       QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n    <meta charset=\"utf-8\">\n"
+                                      "    <title>%1</title>\n</head>\n<body>\n</body>\n</html>\n")},
+                      {QStringLiteral(".css"), QStringLiteral("CSS Style Sheet"), QString()},
+                      {QStringLiteral(".js"), QStringLiteral("JavaScript File"), QString()},
+                      {QStringLiteral(".txt"), QStringLiteral("Plain Text File"), QString()}});
+    templates.insert(QStringLiteral("C++"), {{QStringLiteral(".hpp"), QStringLiteral("C++ Header File"), QString()},
+                                             {QStringLiteral(".cpp"), QStringLiteral("C++ Source File"), QString()}});
+    templates.insert(QStringLiteral("Asm"), {{QStringLiteral(".asm"), QStringLiteral("Asm Source File"), QString()}});
+    templates.insert(QStringLiteral("Other"), {{QString(), QStringLiteral("Custom Build File"), QString()}});
 
     setWindowTitle(QStringLiteral("Add new element"));
     setModal(true);
@@ -108,6 +117,17 @@ void AddNewFileDialog::changeFilePath()
         setPath(chosen);
 }
 
+const AddNewFileDialog::Template *AddNewFileDialog::selectedTemplate() const
+{
+    const QList<QListWidgetItem *> selected = templateList->selectedItems();
+    if (selected.isEmpty())
+        return nullptr;
+    const QStringList place = selected.first()->data(Qt::UserRole).toStringList();
+    const auto found = templates.constFind(place.value(0));
+    const int index = place.value(1).toInt();
+    return found != templates.cend() && index < found->size() ? &found->at(index) : nullptr;
+}
+
 void AddNewFileDialog::accept()
 {
     fileName = nameEdit->text();
@@ -116,16 +136,43 @@ void AddNewFileDialog::accept()
                           QStringLiteral("Can't create file without name. Please specify file name."));
         return;
     }
-    const QList<QListWidgetItem *> selected = templateList->selectedItems();
-    if (selected.isEmpty()) {
+    accepted = selectedTemplate();
+    if (!accepted) {
         QDialog::accept();
         return;
     }
-    const QString extension = selected.first()->whatsThis();
-    if (extension != QLatin1Char('.') + QFileInfo(fileName).suffix())
-        fileName += extension;
+    // A name typed with an extension is the name the user wants.
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += accepted->extension;
     folder = QDir::fromNativeSeparators(pathEdit->text());
     QDialog::accept();
+}
+
+QString AddNewFileDialog::getInitialText() const
+{
+    const QFileInfo name(fileName);
+    const QString extension = name.suffix().isEmpty() ? QString() : QLatin1Char('.') + name.suffix();
+    const Template *forExtension = nullptr;
+    for (const QString &category : categories) {
+        for (const Template &t : *templates.constFind(category)) {
+            if (!forExtension && !extension.isEmpty() && t.extension == extension)
+                forExtension = &t;
+        }
+    }
+    const Template *chosen = accepted && (accepted->extension == extension || !forExtension) ? accepted : forExtension;
+    if (!chosen || chosen->text.isEmpty())
+        return QString();
+    if (!chosen->text.contains(QLatin1String("%1")))
+        return chosen->text;
+    // The base name, made a valid PHP name for a class.
+    QString base = name.completeBaseName();
+    for (QChar &c : base) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('_'))
+            c = QLatin1Char('_');
+    }
+    if (base.isEmpty() || base.front().isDigit())
+        base.prepend(QLatin1Char('_'));
+    return chosen->text.arg(base);
 }
 
 void AddNewFileDialog::changedTemplatesCategories()
@@ -135,10 +182,13 @@ void AddNewFileDialog::changedTemplatesCategories()
     const QString category = current ? current->text(0) : QString();
     const QStringList shown = templates.contains(category) ? QStringList{category} : categories;
     for (const QString &c : shown) {
-        for (const Template &t : templates.value(c)) {
+        const QList<Template> &list = *templates.constFind(c);
+        for (int i = 0; i < list.size(); ++i) {
+            const Template &t = list[i];
             auto *item = new QListWidgetItem(QIcon(QStringLiteral(":/icons/silk/page_white.png")),
-                                             t.first + QStringLiteral(" - ") + t.second, templateList);
-            item->setWhatsThis(t.first);
+                                             t.extension + QStringLiteral(" - ") + t.description, templateList);
+            item->setWhatsThis(t.extension);
+            item->setData(Qt::UserRole, QStringList{c, QString::number(i)});
         }
     }
     if (templateList->count() > 0)

@@ -76,7 +76,8 @@ void Project::_addNewFile()
         return;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Text)) {
+    const QByteArray start = addNewFileDialog->getInitialText().toUtf8();
+    if (!file.open(QIODevice::ReadWrite) || file.write(start) != start.size()) {
         Dialogs::critical(dialogParent(), QStringLiteral("Error"), QStringLiteral("Can't create file ") + path);
         return;
     }

@@ -3,7 +3,10 @@
 # Sourced by run.sh and test.sh.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-packages=(cmake g++ make ninja-build ccache qt6-base-dev qt6-base-dev-tools libgl-dev famfamfam-silk xvfb xauth)
+# xdotool: the end-to-end tests; dpkg-dev, desktop-file-utils and appstream:
+# the Debian package and the checks of what is installed.
+packages=(cmake g++ make ninja-build ccache qt6-base-dev qt6-base-dev-tools libgl-dev famfamfam-silk xvfb xauth xdotool
+          dpkg-dev desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -650,6 +650,9 @@ QSet<QString> PhpAnalyser::loadBuiltinFunctions()
 {
     const QStringList candidates = {
         QCoreApplication::applicationDirPath() + QLatin1String("/builtin.list"),
+        // Installed: found from the executable wherever the tree was put,
+        // then where it was configured to go.
+        QCoreApplication::applicationDirPath() + QLatin1String("/" VIZIRO_DATA_DIR_FROM_BIN "/builtin.list"),
         QStringLiteral(VIZIRO_DATA_DIR "/builtin.list"),
     };
     for (const QString &path : candidates) {

@@ -70,7 +70,8 @@ public:
     // One prototype per line; the name before the first "(" is taken.
     static QSet<QString> parseBuiltinList(const QByteArray &bytes);
     // "builtin.list" beside the executable, else in the installed data
-    // folder; empty when neither can be read.
+    // folder (found from the executable, else the configured one); empty
+    // when none can be read.
     static QSet<QString> loadBuiltinFunctions();
 
     // Files read from disk so far and the descriptions this analyser stored.

@@ -4,8 +4,12 @@
 
 namespace ov {
 
+// The order QCompleter's binary search over a case-insensitively sorted
+// model assumes: letters compared as lower case.
+void sortForCompleter(QStringList &words);
+
 // The words an editor completes: every known function name plus the local
-// variables of the functions around the cursor, in case-sensitive order.
+// variables of the functions around the cursor, in sortForCompleter order.
 // Rebuilt only when its inputs change: the cursor moves far more often than
 // the names do, and sorting thousands of names per move is noticeable.
 class CompletionWords
@@ -18,6 +22,7 @@ public:
 private:
     QStringList names;
     QStringList sortedNames;
+    QStringList nameKeys; // sortedNames in lower case
     QStringList locals;
     QStringList list;
     bool built = false;

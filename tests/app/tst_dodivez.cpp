@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -223,12 +224,65 @@ private Q_SLOTS:
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Ready"));
     }
 
+    void missingStartPathStillShowsTheWindow_data()
+    {
+        QTest::addColumn<QString>("arg");
+        QTest::newRow("plain") << "nowhere.php";
+        QTest::newRow("with a line") << "nowhere.php:7";
+    }
+
     void missingStartPathStillShowsTheWindow()
     {
-        DODIvez w(dir.filePath("nowhere.php"));
+        QFETCH(QString, arg);
+        DODIvez w(dir.filePath(arg));
         QCOMPARE(w.mainView()->count(), 0);
         QCOMPARE(Dialogs::lastCall().text,
                  QStringLiteral("Cannot read file %1:\nNo such file or directory.").arg(dir.filePath("nowhere.php")));
+    }
+
+    // Several paths on the command line; FILE:LINE[:COLUMN].
+    void startPaths_data()
+    {
+        QTest::addColumn<QStringList>("args"); // names in the temporary folder
+        QTest::addColumn<QStringList>("open"); // the documents then open, in tab order
+        QTest::addColumn<int>("line");         // where the current editor's cursor is, 1-based
+        QTest::addColumn<int>("column");
+        QTest::newRow("two files") << QStringList{"a.php", "b.php"} << QStringList{"a.php", "b.php"} << 1 << 1;
+        QTest::newRow("line") << QStringList{"a.php:3"} << QStringList{"a.php"} << 3 << 1;
+        QTest::newRow("line and column") << QStringList{"a.php:3:4"} << QStringList{"a.php"} << 3 << 4;
+        QTest::newRow("column past the line's end") << QStringList{"a.php:2:40"} << QStringList{"a.php"} << 2 << 7;
+        QTest::newRow("line past the end") << QStringList{"a.php:99"} << QStringList{"a.php"} << 5 << 1;
+        QTest::newRow("a name with a colon wins") << QStringList{"c.php:2"} << QStringList{"c.php:2"} << 1 << 1;
+        QTest::newRow("project, then a file at a line")
+            << QStringList{"p.vuzar", "b.php:2"} << QStringList{"b.php"} << 2 << 1;
+    }
+
+    void startPaths()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, open);
+        QFETCH(int, line);
+        QFETCH(int, column);
+        write("a.php", "line 1\nline 2\nline 3\nline 4\nline 5");
+        write("b.php", "b\nb\n");
+        write("c.php:2", "c\nc\n");
+        write("p.vuzar", "<!DOCTYPE RODadazozOZO>\n<Project Name=\"P\">\n <File Name=\"a.php\"/>\n</Project>\n");
+        QStringList paths;
+        for (const QString &arg : args)
+            paths << dir.filePath(arg);
+
+        DODIvez w(paths);
+        QVERIFY2(Dialogs::calls().isEmpty(), qPrintable(Dialogs::lastCall().text));
+        QStringList opened;
+        for (int i = 0; i < w.mainView()->count(); ++i)
+            opened << QFileInfo(w.mainView()->getSource(i)->getFileName()).fileName();
+        QCOMPARE(opened, open);
+        SourceEdit *e = w.mainView()->getCurrentSource();
+        QCOMPARE(QFileInfo(e->getFileName()).fileName(), open.last());
+        QCOMPARE(e->textCursor().blockNumber() + 1, line);
+        QCOMPARE(e->textCursor().positionInBlock() + 1, column);
+        QCOMPARE(bool(w.project()->getRootItem()), args.first().endsWith(".vuzar"));
+        w.project()->closeProject();
     }
 
     void goToLine_data()

@@ -213,15 +213,16 @@ private Q_SLOTS:
         QTest::mousePress(gutter, Qt::LeftButton, {}, gutterPointOf(editor, 1));
         QCOMPARE(project->getBookmarks(file), (QList<int>{0, 4}));
 
-        // Edits move the flags at once, the project's lines only on hand-over.
+        // Edits move the flags and the project's lines with them.
         moveToLine(editor, 4);
         QTest::keyClick(editor, Qt::Key_Return); // at the start of a bookmarked line
         QCOMPARE(editor->bookmarkLines(), (QList<int>{0, 5}));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{0, 5}));
         moveToLine(editor, 0);
         editor->moveCursor(QTextCursor::EndOfBlock);
         QTest::keyClick(editor, Qt::Key_Return);
         QCOMPARE(editor->bookmarkLines(), (QList<int>{0, 6}));
-        QCOMPARE(project->getBookmarks(file), (QList<int>{0, 4}));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{0, 6}));
         Dialogs::queueAnswer(QVariant::fromValue(QMessageBox::Save));
         QVERIFY(view->closeTab(view->indexOf(editor)));
         QCOMPARE(project->getBookmarks(file), (QList<int>{0, 6}));
@@ -237,6 +238,78 @@ private Q_SLOTS:
         moveToLine(editor, 6);
         editor->removeBookmarkFromCurrentLine();
         QCOMPARE(project->getBookmarks(file), QList<int>());
+    }
+
+    // The gutter, Next Bookmark and the project file agree while lines are
+    // added above a bookmark; closed without saving, the file keeps the
+    // bookmarks it had as saved.
+    void projectFollowsEditsAndDiscards()
+    {
+        const QByteArray original = ovtest::readFile(QStringLiteral("/usr/share/wordpress/wp-login.php"));
+        if (original.isEmpty())
+            QSKIP("needs Debian's wordpress package");
+        DODIvez window{QString()};
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Project *project = window.project();
+        MainView *view = window.mainView();
+        const QString file = dir.filePath(QStringLiteral("wp-login.php"));
+        const QString projectFile = dir.filePath(QStringLiteral("wp.vuzar"));
+        QVERIFY(ovtest::writeFile(file, original));
+        QVERIFY(project->createProject(projectFile));
+        QVERIFY(view->addSource(file));
+        SourceEdit *editor = view->getSource(file);
+        moveToLine(editor, 73); // line 74 as shown
+        editor->addBookmarkToCurrentLine();
+
+        QTextCursor at(editor->document()->findBlockByNumber(69));
+        at.insertText(QStringLiteral("// one\n// two\n// three\n"));
+        QCOMPARE(editor->bookmarkLines(), QList<int>{76});
+        QCOMPARE(project->getBookmarks(file), QList<int>{76});
+        moveToLine(editor, 0);
+        project->showNextBookmark();
+        QCOMPARE(editor->textCursor().blockNumber(), 76);
+        QVERIFY(project->saveProject());
+        QVERIFY(ovtest::readFile(projectFile).contains("LineNumber=\"76\""));
+
+        // Lines removed above, the same.
+        at.movePosition(QTextCursor::Up, QTextCursor::KeepAnchor, 3);
+        at.removeSelectedText();
+        QCOMPARE(project->getBookmarks(file), QList<int>{73});
+        at.insertText(QStringLiteral("// four\n"));
+        QCOMPARE(project->getBookmarks(file), QList<int>{74});
+
+        Dialogs::queueAnswer(QVariant::fromValue(QMessageBox::Discard));
+        QVERIFY(view->closeTab(view->indexOf(editor)));
+        QCOMPARE(project->getBookmarks(file), QList<int>{73});
+        QVERIFY(ovtest::readFile(file) == original);
+
+        // Set while every line is where it was, a bookmark belongs to the
+        // file as saved.
+        QVERIFY(view->addSource(file));
+        editor = view->getSource(file);
+        QCOMPARE(editor->bookmarkLines(), QList<int>{73});
+        QTextCursor(editor->document()).insertText(QStringLiteral("// edited in place "));
+        moveToLine(editor, 5);
+        editor->addBookmarkToCurrentLine();
+        Dialogs::queueAnswer(QVariant::fromValue(QMessageBox::Discard));
+        QVERIFY(view->closeTab(view->indexOf(editor)));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{5, 73}));
+        project->setBookmarks(file, {73});
+
+        // Saved with a line added: that file's bookmarks stand after later
+        // edits are dropped; one set while unmodified belongs to it too.
+        QVERIFY(view->addSource(file));
+        editor = view->getSource(file);
+        QTextCursor(editor->document()).insertText(QStringLiteral("// top\n"));
+        QVERIFY(editor->saveDocument());
+        moveToLine(editor, 10);
+        editor->addBookmarkToCurrentLine();
+        QTextCursor(editor->document()).insertText(QStringLiteral("// unsaved\n// unsaved\n"));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{12, 76}));
+        Dialogs::queueAnswer(QVariant::fromValue(QMessageBox::Discard));
+        QVERIFY(view->closeTab(view->indexOf(editor)));
+        QCOMPARE(project->getBookmarks(file), (QList<int>{10, 74}));
     }
 };
 

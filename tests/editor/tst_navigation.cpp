@@ -10,7 +10,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QDirIterator>
+#include <QSet>
+
 #include "analysis/callgraphfunction.h"
+#include "analysis/core/phpanalyser.h"
+#include "editor/core/completionwords.h"
+#include "editor/core/includetarget.h"
 #include "analysis/callgraphviewer.h"
 #include "app/dodivez.h"
 #include "editor/mainview.h"
@@ -230,6 +236,108 @@ private Q_SLOTS:
         QVERIFY(words.contains("render_page"));
     }
 
+    // The completer looks names up by binary search: in a large project
+    // every name must still be found from its first three characters.
+    void completionFindsEveryWordPressName()
+    {
+        const QString wordpress = QStringLiteral("/usr/share/wordpress");
+        if (!QFileInfo(wordpress + "/wp-login.php").exists())
+            QSKIP("needs Debian's wordpress package");
+        QStringList files;
+        for (QDirIterator it(wordpress, {"*.php"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            files << it.next();
+        FileDescriptions descriptions;
+        PhpAnalyser analyser(wordpress, PhpAnalyser::loadBuiltinFunctions(), &descriptions);
+        analyser.startRun();
+        for (const QString &file : std::as_const(files))
+            analyser.collectFunctionNames(file);
+        QStringList names = analyser.projectFunctionNames();
+        QVERIFY(names.size() > 3000);
+        const QStringList builtins = PhpAnalyser::loadBuiltinFunctions().values();
+        names += builtins;
+
+        MainView *view = window->mainView();
+        const QStringList before = view->getFunctionNames();
+        view->setFunctionNames(names);
+        QVERIFY(ovtest::writeFile(path("complete.php"), "<?php\n"));
+        SourceEdit *editor = open("complete.php");
+        QVERIFY(editor);
+
+        QHash<QString, QStringList> byPrefix;
+        for (const QString &name : std::as_const(names)) {
+            if (name.size() >= 3)
+                byPrefix[name.left(3)] << name;
+        }
+        QCompleter *completer = completerOf(editor);
+        QStringList missing;
+        for (auto it = byPrefix.cbegin(); it != byPrefix.cend(); ++it) {
+            completer->setCompletionPrefix(it.key());
+            QSet<QString> offered;
+            for (int row = 0; completer->setCurrentRow(row); ++row)
+                offered.insert(completer->currentCompletion());
+            for (const QString &name : it.value()) {
+                if (!offered.contains(name))
+                    missing << name;
+            }
+        }
+        view->setFunctionNames(before);
+        window->mainView()->closeTab(window->mainView()->indexOfSource(path("complete.php")));
+        QVERIFY2(missing.isEmpty(), qPrintable(QString("%1 names not offered, such as %2")
+                                                   .arg(missing.size()).arg(missing.mid(0, 5).join(", "))));
+
+        // Local variables of the functions around the cursor join the list
+        // in the same order.
+        CompletionWords words;
+        words.update(names, {"$Zeta", "$alpha"});
+        for (qsizetype i = 1; i < words.words().size(); ++i)
+            QVERIFY(words.words()[i - 1].toLower() <= words.words()[i].toLower());
+    }
+
+    void includeForms_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("levelsUp");
+        const int plain = IncludeTarget::Plain, folder = IncludeTarget::InFolder, suffix = IncludeTarget::Suffix,
+                  none = IncludeTarget::None;
+        QTest::newRow("__DIR__") << "require __DIR__ . '/wp-blog-header.php';" << folder << "/wp-blog-header.php" << 0;
+        QTest::newRow("dirname(__FILE__)") << "\trequire_once dirname(__FILE__) . '/x.php';" << folder << "/x.php" << 0;
+        QTest::newRow("dirname( __DIR__ )") << "require_once dirname( __DIR__ ) . '/wp-load.php';" << folder
+                                            << "/wp-load.php" << 1;
+        QTest::newRow("dirname(dirname(__FILE__))") << "require_once dirname(dirname(__FILE__)) . '/a/b.php';"
+                                                    << folder << "/a/b.php" << 1;
+        QTest::newRow("dirname(__FILE__, 3)") << "include dirname(__FILE__, 3).\"/c.php\";" << folder << "/c.php" << 2;
+        QTest::newRow("in parentheses") << "require_once(dirname(__FILE__) . '/x.php');" << folder << "/x.php" << 0;
+        QTest::newRow("include( 'x.php' )") << "include( 'x.php' );" << plain << "x.php" << 0;
+        QTest::newRow("joined literals") << "include 'a/' . 'b.php';" << plain << "a/b.php" << 0;
+        QTest::newRow("constants") << "require_once ABSPATH . WPINC . '/version.php';" << suffix << "/version.php" << 0;
+        QTest::newRow("constant in parentheses")
+            << "require_once( AKISMET__PLUGIN_DIR . 'class.akismet.php' );" << suffix << "class.akismet.php" << 0;
+        QTest::newRow("call") << "require_once trailingslashit( ABSPATH ) . 'wp-admin/includes/file.php';" << suffix
+                              << "wp-admin/includes/file.php" << 0;
+        QTest::newRow("variable") << "require_once $dir.DIRECTORY_SEPARATOR.'byte_safe_strings.php';" << suffix
+                                  << "byte_safe_strings.php" << 0;
+        QTest::newRow("closing tag") << "<?php include __DIR__ . '/x.php' ?>" << folder << "/x.php" << 0;
+        QTest::newRow("only a variable") << "include $file;" << none << "" << 0;
+        QTest::newRow("only an extension") << "require_once dirname(__FILE__).'/lib/' . $engine . '.php';" << none
+                                           << "" << 0;
+        QTest::newRow("interpolated") << "require \"$dir/x.php\";" << none << "" << 0;
+        QTest::newRow("no include") << "$included = 'x.php';" << none << "" << 0;
+    }
+
+    void includeForms()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, kind);
+        QFETCH(QString, path);
+        QFETCH(int, levelsUp);
+        const IncludeTarget t = IncludeTarget::parse(line);
+        QCOMPARE(int(t.kind), kind);
+        QCOMPARE(t.path, path);
+        QCOMPARE(t.levelsUp, levelsUp);
+    }
+
     void contextMenuEntries_data()
     {
         QTest::addColumn<QString>("file");
@@ -301,6 +409,70 @@ private Q_SLOTS:
         QVERIFY(Dialogs::calls().isEmpty());
         db->setPlainText(text);
         db->document()->setModified(false);
+    }
+
+    // WordPress's own ways of naming the files it loads.
+    void openIncludeOnWordPressCode()
+    {
+        const QString wordpress = QStringLiteral("/usr/share/wordpress/");
+        if (!QFileInfo(wordpress + "wp-settings.php").exists())
+            QSKIP("needs Debian's wordpress package");
+        QTemporaryDir wp;
+        const QStringList files = {"index.php", "wp-blog-header.php", "wp-load.php", "wp-settings.php",
+                                   "wp-includes/version.php", "wp-includes/load.php", "wp-admin/admin.php"};
+        QByteArray project = "<!DOCTYPE RODadazozOZO>\n<Project Name=\"wp\">\n";
+        for (const QString &f : files) {
+            QDir(wp.path()).mkpath(QFileInfo(f).path());
+            QVERIFY(QFile::copy(wordpress + f, wp.filePath(f)));
+            project += " <File Name=\"" + f.toUtf8() + "\"/>\n";
+        }
+        // A second version.php, as another copy of wp-includes would hold.
+        QDir(wp.path()).mkpath("old/wp-includes");
+        QVERIFY(QFile::copy(wordpress + "wp-includes/version.php", wp.filePath("old/wp-includes/version.php")));
+        project += " <File Name=\"old/wp-includes/version.php\"/>\n <Bookmarks/>\n</Project>\n";
+        QVERIFY(ovtest::writeFile(wp.filePath("wp.vuzar"), project));
+        QSignalSpy updated(window->project(), &Project::projectUpdated);
+        window->openProject(wp.filePath("wp.vuzar"));
+        QVERIFY(updated.count() > 0 || updated.wait(20000));
+        MainView *view = window->mainView();
+
+        const auto follow = [&](const QString &from, const QString &line, const QString &entry) -> bool {
+            if (!view->addSource(wp.filePath(from)))
+                return false;
+            SourceEdit *editor = view->getSource(wp.filePath(from));
+            const int at = positionOf(editor, line, 2);
+            if (at < 2)
+                return false;
+            editor->goToPosition(at); // in view, where the click lands
+            QAction *open = nullptr;
+            contextMenuAt(editor, at, entry, &open);
+            if (!open)
+                return false;
+            open->trigger();
+            return true;
+        };
+        const auto current = [&] { return view->getCurrentSource()->getFilePath(); };
+
+        QVERIFY(follow("index.php", "require __DIR__", "Open 'wp-blog-header.php'"));
+        QCOMPARE(current(), wp.filePath("wp-blog-header.php"));
+        QVERIFY(follow("wp-blog-header.php", "require_once __DIR__ . '/wp-load.php'", "Open 'wp-load.php'"));
+        QCOMPARE(current(), wp.filePath("wp-load.php"));
+        // One project file ends with the literal part: opened at once.
+        QVERIFY(follow("wp-settings.php", "require ABSPATH . WPINC . '/load.php'", "Open 'load.php'"));
+        QCOMPARE(current(), wp.filePath("wp-includes/load.php"));
+        QVERIFY(Dialogs::calls().isEmpty());
+        // Two do: the user chooses.
+        Dialogs::queueAnswer(wp.filePath("old/wp-includes/version.php"));
+        QVERIFY(follow("wp-settings.php", "require ABSPATH . WPINC . '/version.php'", "Open 'version.php'"));
+        QCOMPARE(Dialogs::lastCall().kind, QStringLiteral("getItem"));
+        QCOMPARE(current(), wp.filePath("old/wp-includes/version.php"));
+        // From the admin folder, dirname( __DIR__ ) is the site's folder.
+        QVERIFY(follow("wp-admin/admin.php", "require_once dirname( __DIR__ )", "Open '../wp-load.php'"));
+        QCOMPARE(current(), wp.filePath("wp-load.php"));
+        ovtest::discardAllTabs(view);
+        updated.clear();
+        window->openProject(path("site.vuzar"));
+        QVERIFY(updated.count() > 0 || updated.wait(20000));
     }
 
     void goToDeclarationAcrossFilesAndCallGraph()

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <csignal>
 
+#include "editor/core/originallines.h"
 #include "editor/core/textfile.h"
 #include "testutil.h"
 
@@ -126,6 +127,38 @@ private Q_SLOTS:
         // Counts kept per byte lane must not wrap on long files.
         const QByteArray tabby = QByteArray("\t\r\t\tab\r").repeated(3000);
         QCOMPARE(editorText(tabby), expandTabs(decodeText(tabby).text));
+    }
+
+    // What a save writes for the editor's text of a file read as `read`.
+    void originalLinesRestoreUntouchedLines_data()
+    {
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QString>("edited"); // the editor's text, "~" for unedited
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("unedited") << "\tif (x) {\n\t\techo \"a\tb\";\n\t}\n" << "~"
+                                  << "\tif (x) {\n\t\techo \"a\tb\";\n\t}\n";
+        QTest::newRow("edited line in the editor's form")
+            << "\ta();\n\tb();\n" << "    a();\n    b(1);\n" << "\ta();\n    b(1);\n";
+        QTest::newRow("new line like an old one keeps its tabs")
+            << "\ta();\n" << "    a();\n    a();\n" << "\ta();\n\ta();\n";
+        // Spaces where another line has tabs: each goes back as it was,
+        // also when lines were added above.
+        QTest::newRow("same look, different bytes")
+            << "\tx;\n    x;\n\ty;\n    x;\n" << "~" << "\tx;\n    x;\n\ty;\n    x;\n";
+        QTest::newRow("same look, lines added above")
+            << "\ty;\n\tx;\n    x;\n" << "new\nnew\n    y;\n    x;\n    x;\n" << "new\nnew\n\ty;\n\tx;\n    x;\n";
+        QTest::newRow("tab in the middle") << "a\tb\nc\n" << "c\na    b\n" << "c\na\tb\n";
+        QTest::newRow("no tabs at all") << "a  b\n" << "a    b\n" << "a    b\n";
+    }
+
+    void originalLinesRestoreUntouchedLines()
+    {
+        QFETCH(QString, read);
+        QFETCH(QString, edited);
+        QFETCH(QString, saved);
+        if (edited == QLatin1String("~"))
+            edited = expandTabs(read);
+        QCOMPARE(OriginalLines(read).restore(edited), saved);
     }
 
     void atomicWriteKeepsPermissionsAndLinks()

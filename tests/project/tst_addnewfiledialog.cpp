@@ -34,11 +34,15 @@ class TestAddNewFileDialog : public QObject
         f.categories->setCurrentItem(found.first());
     }
 
+    // The first template with this extension, or with this text.
     static void selectTemplate(const Form &f, const QString &extension)
     {
-        for (int i = 0; i < f.templates->count(); ++i)
-            if (f.templates->item(i)->whatsThis() == extension)
+        for (int i = 0; i < f.templates->count(); ++i) {
+            if (f.templates->item(i)->whatsThis() == extension || f.templates->item(i)->text() == extension) {
                 f.templates->setCurrentRow(i);
+                return;
+            }
+        }
     }
 
 private Q_SLOTS:
@@ -54,8 +58,11 @@ private Q_SLOTS:
         QStringList all;
         for (int i = 0; i < f.templates->count(); ++i)
             all << f.templates->item(i)->text();
-        QCOMPARE(all, QStringList({".hpp - C++ Header File", ".cpp - C++ Source File", ".asm - Asm Source File",
+        QCOMPARE(all, QStringList({".php - PHP Script", ".php - PHP Class", ".html - HTML Page",
+                                   ".css - CSS Style Sheet", ".js - JavaScript File", ".txt - Plain Text File",
+                                   ".hpp - C++ Header File", ".cpp - C++ Source File", ".asm - Asm Source File",
                                    " - Custom Build File"}));
+        QCOMPARE(f.categories->topLevelItem(0)->child(0)->text(0), QStringLiteral("PHP"));
         QCOMPARE(f.templates->currentRow(), 0);
 
         selectCategory(f, QStringLiteral("Asm"));
@@ -72,7 +79,10 @@ private Q_SLOTS:
         QTest::newRow("index + .hpp") << "index" << ".hpp" << "index.hpp";
         QTest::newRow("main + .cpp") << "main" << ".cpp" << "main.cpp";
         QTest::newRow("main.cpp + .cpp") << "main.cpp" << ".cpp" << "main.cpp";
-        QTest::newRow("main.c + .cpp") << "main.c" << ".cpp" << "main.c.cpp";
+        // A name typed with an extension keeps it.
+        QTest::newRow("main.c + .cpp") << "main.c" << ".cpp" << "main.c";
+        QTest::newRow("newpage.php + .hpp") << "newpage.php" << ".hpp" << "newpage.php";
+        QTest::newRow("newpage + .php") << "newpage" << ".php" << "newpage.php";
         QTest::newRow("a.php + no extension") << "a.php" << "" << "a.php";
     }
 
@@ -89,6 +99,42 @@ private Q_SLOTS:
         d.accept();
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(d.getFilePath(), QStringLiteral("/w/site/") + accepted);
+    }
+
+    // What the new file starts with: the chosen template's text, unless the
+    // name was typed with another template's extension.
+    void initialText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("PHP script") << "tools" << ".php - PHP Script" << "<?php\n";
+        QTest::newRow("PHP class") << "class-wp-thing.php" << ".php - PHP Class"
+                                   << "<?php\n\nclass class_wp_thing\n{\n}\n";
+        QTest::newRow("HTML page") << "about" << ".html - HTML Page"
+                                   << "<!DOCTYPE html>\n<html>\n<head>\n    <meta charset=\"utf-8\">\n"
+                                      "    <title>about</title>\n</head>\n<body>\n</body>\n</html>\n";
+        QTest::newRow("CSS") << "style" << ".css - CSS Style Sheet" << "";
+        QTest::newRow("typed .php, no template") << "page.php" << "" << "<?php\n";
+        QTest::newRow("typed .css, PHP chosen") << "site.css" << ".php - PHP Script" << "";
+        QTest::newRow("typed .inc, PHP class chosen") << "db.inc" << ".php - PHP Class"
+                                                      << "<?php\n\nclass db\n{\n}\n";
+    }
+
+    void initialText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        QFETCH(QString, text);
+        AddNewFileDialog d(nullptr);
+        const Form f = form(d);
+        if (chosen.isEmpty())
+            f.templates->clearSelection();
+        else
+            selectTemplate(f, chosen);
+        f.name->setText(typed);
+        d.accept();
+        QCOMPARE(d.getInitialText(), text);
     }
 
     void pathBoxAndNoTemplate()

@@ -237,6 +237,7 @@ private Q_SLOTS:
         project->_addNewFile();
         const QString a = dir + QStringLiteral("/src/inc/a.php");
         QVERIFY(QFileInfo(a).isFile());
+        QCOMPARE(ovtest::readFile(a), QByteArray("<?php\n"));
         QCOMPARE(shape(lib), QStringLiteral("Fo:lib(Fi:a.php)"));
         QVERIFY(window->mainView()->getSource(a));
 

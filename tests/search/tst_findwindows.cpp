@@ -228,7 +228,8 @@ private Q_SLOTS:
         control<QComboBox>("replaceWith")->setEditText("bar");
         Q_EMIT control<QPushButton>("replaceButton")->pressed();
         QVERIFY(dialog->isVisible());
-        QCOMPARE(editor->toPlainText(), QStringLiteral("Foo bar FOO"));
+        // The hit shown is the one replaced.
+        QCOMPARE(editor->toPlainText(), QStringLiteral("bar foo FOO"));
         Q_EMIT control<QPushButton>("replaceAllButton")->pressed();
         QVERIFY(!dialog->isVisible());
         QCOMPARE(editor->toPlainText(), QStringLiteral("bar bar bar"));

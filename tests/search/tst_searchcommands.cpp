@@ -173,18 +173,63 @@ private Q_SLOTS:
         QCOMPARE(describe(steps(1, "cat", 1)), describe({{c, 6, 9}}));
     }
 
-    void replaceNextGoesOnAfterTheNewText()
+    // Replace changes the hit the user sees selected, then shows the next;
+    // with no hit selected it only shows the next.
+    void replaceChangesTheSelectedHit()
     {
-        const QString a = file("replace.php", "foo foo");
+        const QByteArray original = ovtest::readFile(QStringLiteral("/usr/share/wordpress/wp-login.php"));
+        if (original.isEmpty())
+            QSKIP("needs Debian's wordpress package");
+        const QString a = file("wp-login.php", original);
         SourceEdit *editor = open(a);
         QVERIFY(editor);
+        const QString text = editor->toPlainText();
+        const int first = int(text.indexOf("login_header"));
+        const int second = int(text.indexOf("login_header", first + 1));
+        const int third = int(text.indexOf("login_header", second + 1));
         window->resetFindNReplacePosition();
-        window->replaceNext("foo", "foofoo", false, false, 0);
-        QCOMPARE(editor->toPlainText(), QStringLiteral("foofoo foo"));
-        window->replaceNext("foo", "foofoo", false, false, 0);
-        QCOMPARE(editor->toPlainText(), QStringLiteral("foofoo foofoo"));
-        QCOMPARE(editor->textCursor().position(), 13);
-        QCOMPARE(ovtest::readFile(a), QByteArray("foo foo"));
+        window->findNext("login_header", true, true, 0);
+        QCOMPARE(selection(), (Selection{a, first, first + 12}));
+        window->replaceNext("login_header", "login_top", true, true, 0);
+        QCOMPARE(editor->toPlainText().mid(first, 9), QStringLiteral("login_top"));
+        QCOMPARE(selection(), (Selection{a, second - 3, second + 9}));
+
+        // The cursor moved away: the next hit is shown, nothing replaced.
+        QTextCursor c = editor->textCursor();
+        c.setPosition(second + 20);
+        editor->setTextCursor(c);
+        window->replaceNext("login_header", "login_top", true, true, 0);
+        QCOMPARE(selection(), (Selection{a, third - 3, third + 9}));
+        QCOMPARE(editor->toPlainText().count("login_top"), 1);
+
+        // A selection that is no hit under the options is not replaced.
+        editor->setPlainText("Foo foobar foo");
+        const auto select = [&](int start, int end) {
+            QTextCursor s = editor->textCursor();
+            s.setPosition(start);
+            s.setPosition(end, QTextCursor::KeepAnchor);
+            editor->setTextCursor(s);
+        };
+        select(0, 3);
+        window->replaceNext("foo", "x", true, false, 0); // case differs
+        QCOMPARE(editor->toPlainText(), QStringLiteral("Foo foobar foo"));
+        QCOMPARE(selection(), (Selection{a, 4, 7}));
+        window->replaceNext("foo", "x", false, true, 0); // not a whole word
+        QCOMPARE(editor->toPlainText(), QStringLiteral("Foo foobar foo"));
+        QCOMPARE(selection(), (Selection{a, 11, 14}));
+        window->replaceNext("foo", "foofoo", false, true, 0);
+        QCOMPARE(editor->toPlainText(), QStringLiteral("Foo foobar foofoo"));
+        // The search goes on after the new text and around to the start.
+        QCOMPARE(selection(), (Selection{a, 0, 3}));
+
+        // The editor's own Replace behaves alike.
+        select(4, 7);
+        QVERIFY(!editor->replaceNext("bar", "x"));
+        QCOMPARE(selection(), (Selection{a, 7, 10}));
+        QVERIFY(editor->replaceNext("bar", "x"));
+        QCOMPARE(editor->toPlainText(), QStringLiteral("Foo foox foofoo"));
+        QVERIFY(!editor->textCursor().hasSelection());
+        QCOMPARE(ovtest::readFile(a), original);
     }
 
     void searchesNeedAnEditor()
