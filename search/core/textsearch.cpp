@@ -88,10 +88,6 @@ public:
     QString text;
 };
 
-} // namespace
-
-namespace {
-
 // The places worth comparing a folded ASCII search text at, told by its
 // first and last characters; a search that ignores case lets letters match
 // in either case.
