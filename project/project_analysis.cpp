@@ -9,6 +9,7 @@
 #include "analysis/core/phpanalyser.h"
 #include "analysis/fileparsingdialog.h"
 #include "app/dodivez.h"
+#include "project/core/projectfile.h"
 
 namespace ov {
 
@@ -93,7 +94,7 @@ AnalysisJob Project::analysisJob() const
     const QStringList files = getProjectFiles();
     job.files.reserve(files.size());
     for (const QString &file : files)
-        job.files.append(QFileInfo(file).absoluteFilePath());
+        job.files.append(absoluteFilePath(file));
     job.projectFolder = QFileInfo(projectFileName).absolutePath();
     job.descriptions = model.fileDescriptions();
     job.builtins = model.builtinFunctions();

@@ -26,7 +26,7 @@ void collectFiles(const ProjectNode &node, QStringList *files)
 {
     for (const ProjectNode &child : node.children) {
         if (child.type == ProjectNode::File)
-            files->append(QFileInfo(child.path).absoluteFilePath());
+            files->append(absoluteFilePath(child.path));
         collectFiles(child, files);
     }
 }

@@ -6,6 +6,7 @@
 
 #include "analysis/core/fastcodedbreader.h"
 #include "editor/core/textfile.h"
+#include "editor/core/vectorscan.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,10 +14,6 @@
 #include <memory>
 #include <thread>
 #include <vector>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace ov {
 
@@ -88,26 +85,13 @@ private:
         char *const start = room(6 * n);
         char *o = start;
         for (qsizetype i = 0; i < n; ++i) {
-#ifdef __SSE2__
-            // Eight characters that need no escaping go over as they are.
-            while (i + 8 <= n) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
-                // Signed compares: code units from 0x8000 up count as below 0x20.
-                const __m128i special = _mm_or_si128(
-                    _mm_or_si128(_mm_cmplt_epi16(v, _mm_set1_epi16(0x20)), _mm_cmpgt_epi16(v, _mm_set1_epi16(0x7E))),
-                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('<')),
-                                              _mm_cmpeq_epi16(v, _mm_set1_epi16('>'))),
-                                 _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('&')),
-                                              _mm_cmpeq_epi16(v, _mm_set1_epi16('"')))));
-                if (_mm_movemask_epi8(special))
-                    break;
-                _mm_storel_epi64(reinterpret_cast<__m128i *>(o), _mm_packus_epi16(v, v));
-                o += 8;
-                i += 8;
-            }
+            // A run that needs no escaping goes over as it is.
+            const char16_t *plainEnd = scan::findUnprintableOr(d + i, d + n, u'<', u'>', u'&', u'"');
+            scan::narrow(d + i, plainEnd, o);
+            o += plainEnd - (d + i);
+            i = plainEnd - d;
             if (i >= n)
                 break;
-#endif
             const char16_t c = d[i];
             if (c < 0x80) {
                 switch (c) {

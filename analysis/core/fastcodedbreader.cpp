@@ -8,13 +8,10 @@
 #include <memory>
 #include <thread>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "analysis/core/bulkheap.h"
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/fileexistencechecker.h"
+#include "editor/core/vectorscan.h"
 
 namespace ov {
 
@@ -134,27 +131,7 @@ bool decodeReference(const unsigned char *&p, const unsigned char *end, char32_t
 // (a reference, a byte over 0x7E or under 0x20, "<"), or `stop`.
 const unsigned char *plainRun(const unsigned char *q, const unsigned char *stop, char quote)
 {
-#ifdef __SSE2__
-    const __m128i quotes = _mm_set1_epi8(quote);
-    const __m128i amp = _mm_set1_epi8('&');
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i del = _mm_set1_epi8(0x7F);
-    const __m128i blank = _mm_set1_epi8(0x20);
-    while (stop - q >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
-        // Signed: bytes of 0x80 and over count as under 0x20.
-        const __m128i special = _mm_or_si128(
-            _mm_or_si128(_mm_cmplt_epi8(v, blank), _mm_cmpeq_epi8(v, quotes)),
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, lt)), _mm_cmpeq_epi8(v, del)));
-        const int mask = _mm_movemask_epi8(special);
-        if (mask)
-            return q + __builtin_ctz(unsigned(mask));
-        q += 16;
-    }
-#endif
-    while (q < stop && *q >= 0x20 && *q < 0x7F && *q != quote && *q != '&' && *q != '<')
-        ++q;
-    return q;
+    return scan::findUnprintableOr(q, stop, quote, '&', '<');
 }
 
 } // namespace

@@ -6,20 +6,90 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <vector>
 
 #ifdef Q_OS_LINUX
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
-#endif
-
-#ifdef __SSE2__
-#include <emmintrin.h>
+#include <unistd.h>
 #endif
 
 #include "analysis/core/phpscanner.h"
 #include "editor/core/textfile.h"
+#include "editor/core/vectorscan.h"
 
 namespace ov {
+
+// The distinct words (variables, callees) of one file, each held once: the
+// functions of a file share their strings, and telling whether a function
+// has met a word already costs a cheap hash instead of a set of its own.
+class WordTable
+{
+public:
+    // The next function starts: no word has been met in it yet.
+    void startFunction() { ++function; }
+
+    // The shared string of `word`; null when this function met it before.
+    const QString *meet(QStringView word)
+    {
+        if (2 * (used + 1) > table.size())
+            grow();
+        Slot &slot = find(word, hashOf(word));
+        if (slot.word.isNull()) {
+            slot.word = word.toString();
+            ++used;
+        } else if (slot.metIn == function) {
+            return nullptr;
+        }
+        slot.metIn = function;
+        return &slot.word;
+    }
+
+private:
+    struct Slot {
+        QString word;
+        size_t hash = 0;
+        quint32 metIn = 0;
+    };
+
+    static size_t hashOf(QStringView word)
+    {
+        size_t h = size_t(word.size()) * 0x9E3779B97F4A7C15ull;
+        for (const QChar c : word)
+            h = (h ^ c.unicode()) * 0x100000001B3ull;
+        return h ^ (h >> 29);
+    }
+
+    Slot &find(QStringView word, size_t hash)
+    {
+        const size_t mask = table.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot &slot = table[i];
+            if (slot.word.isNull()) {
+                slot.hash = hash;
+                return slot;
+            }
+            if (slot.hash == hash && QStringView(slot.word) == word)
+                return slot;
+        }
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old(std::max<size_t>(64, 2 * table.size()));
+        old.swap(table);
+        for (Slot &slot : old) {
+            if (!slot.word.isNull())
+                find(slot.word, slot.hash) = std::move(slot);
+        }
+    }
+
+    std::vector<Slot> table;
+    size_t used = 0;
+    quint32 function = 1;
+};
 
 PhpAnalyser::PhpAnalyser(const QString &projectFolder, const QSet<QString> &builtins,
                          FileDescriptions *descriptions)
@@ -70,13 +140,59 @@ bool PhpAnalyser::isCurrent(const QString &fileName, const FileState &state) con
     return compareTimes(fileName, state);
 }
 
+namespace {
+
+#ifdef Q_OS_LINUX
+// A regular file whose size a stat just gave, in as few system calls as
+// there can be (open, one read, close, most of the time): a run reads
+// thousands of files. It may have grown since, or shrunk: a short read of
+// a regular file is its end.
+bool readRegularFile(const QString &fileName, qint64 size, QByteArray *bytes)
+{
+    const QByteArray native = QFile::encodeName(fileName);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // One byte over: a read that fills it all says the file grew.
+    QByteArray buffer(size + 1, Qt::Uninitialized);
+    qint64 used = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data() + used, size_t(buffer.size() - used));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        used += n;
+        if (n == 0 || used < buffer.size())
+            break;
+        if (used > PhpAnalyser::MaxFileSize)
+            break;
+        buffer.resize(buffer.size() * 2);
+    }
+    ::close(fd);
+    buffer.truncate(used);
+    *bytes = std::move(buffer);
+    return true;
+}
+#endif
+
+} // namespace
+
 bool PhpAnalyser::readText(const QString &fileName, const FileState &state, QString *text)
 {
     // Devices and pipes never end; huge files are not source code.
     if (!state.isFile || state.size > MaxFileSize)
         return false;
     QByteArray bytes;
-    if (!readFileBytes(fileName, &bytes, nullptr) || bytes.size() > MaxFileSize)
+#ifdef Q_OS_LINUX
+    // The state came from statFile(): the name is one stat() could take.
+    const bool read = readRegularFile(fileName, state.size, &bytes);
+#else
+    const bool read = readFileBytes(fileName, &bytes, nullptr);
+#endif
+    if (!read || bytes.size() > MaxFileSize)
         return false;
     *text = editorText(bytes);
     return true;
@@ -330,20 +446,21 @@ void PhpAnalyser::collectFunctionNames(const QString &fileName)
     }
 }
 
-QStringList PhpAnalyser::knownCalls(const QStringList &calls) const
-{
-    QStringList known;
-    for (const QString &call : calls) {
-        if (isKnownFunction(call))
-            known.append(call);
-    }
-    return known;
-}
-
 void PhpAnalyser::tabulate(Scan *scan) const
 {
+    // A file's callees share their strings (WordTable): each distinct one
+    // is looked up once.
+    QHash<const QChar *, bool> known;
     for (PHPFunctionDefinition &def : scan->functions) {
-        def.functionCalls = knownCalls(def.functionCalls);
+        QStringList kept;
+        for (const QString &call : std::as_const(def.functionCalls)) {
+            auto it = known.constFind(call.constData());
+            if (it == known.cend())
+                it = known.insert(call.constData(), isKnownFunction(call));
+            if (*it)
+                kept.append(call);
+        }
+        def.functionCalls = std::move(kept);
         scan->table.insert(def.name, def);
     }
     scan->tabulated = true;
@@ -414,13 +531,14 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
 void PhpAnalyser::analyseFunctions(const PhpScanner &scanner, QList<PHPFunctionDefinition> *functions) const
 {
     const QStringView text = scanner.text();
+    WordTable words;
     auto m = scanner.findFunction(0);
     while (m.found()) {
         const auto next = scanner.findFunction(m.pos + 1);
         const int bodyOpen = int(text.indexOf(QLatin1Char('{'), m.pos));
         int p;
         if (bodyOpen < next.pos || !next.found()) {
-            functions->append(analyseFunction(scanner, m.pos, true));
+            functions->append(analyseFunction(scanner, m.pos, true, &words));
             const int endPos = functions->constLast().endPos;
             if (endPos < 0)
                 break;
@@ -435,10 +553,12 @@ void PhpAnalyser::analyseFunctions(const PhpScanner &scanner, QList<PHPFunctionD
 
 PHPFunctionDefinition PhpAnalyser::analyseFunction(const QString &text, int start) const
 {
-    return analyseFunction(PhpScanner(text), start, false);
+    WordTable words;
+    return analyseFunction(PhpScanner(text), start, false, &words);
 }
 
-PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, int start, bool allCalls) const
+PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, int start, bool allCalls,
+                                                   WordTable *words) const
 {
     const QStringView text = scanner.text();
     PHPFunctionDefinition def;
@@ -470,69 +590,42 @@ PHPFunctionDefinition PhpAnalyser::analyseFunction(const PhpScanner &scanner, in
 
     if (bodyClose < 0)
         return def;
-    QSet<QStringView> seen;
+    // Variables start with "$", callees never: one table tells both apart.
+    words->startFunction();
     for (auto m = scanner.findVariable(start, bodyClose); m.found(); m = scanner.findVariable(m.pos + 1, bodyClose)) {
-        const QStringView token = scanner.captured(m);
-        if (!seen.contains(token)) {
-            seen.insert(token);
-            def.localVariables.append(token.toString());
-        }
+        if (const QString *token = words->meet(scanner.captured(m)))
+            def.localVariables.append(*token);
     }
-    seen.clear();
     for (auto m = scanner.findCall(bodyOpen, bodyClose); m.found(); m = scanner.findCall(m.pos + 1, bodyClose)) {
-        const QStringView name = scanner.captured(m);
-        if (seen.contains(name))
-            continue;
-        seen.insert(name);
-        const QString called = name.toString();
-        if (allCalls || isKnownFunction(called))
-            def.functionCalls.append(called);
+        const QString *called = words->meet(scanner.captured(m));
+        if (called && (allCalls || isKnownFunction(*called)))
+            def.functionCalls.append(*called);
     }
     return def;
 }
 
 void PhpAnalyser::findBracketPair(QStringView text, int from, bool parentheses, int &open, int &close)
 {
-    const QChar opening = parentheses ? QLatin1Char('(') : QLatin1Char('{');
-    const QChar closing = parentheses ? QLatin1Char(')') : QLatin1Char('}');
+    const char16_t opening = parentheses ? u'(' : u'{';
+    const char16_t closing = parentheses ? u')' : u'}';
     open = close = -1;
     if (from < 0)
         from = 0;
-    const qsizetype first = text.indexOf(opening, from);
+    const qsizetype first = text.indexOf(QChar(opening), from);
     if (first < 0)
         return;
     open = int(first);
     int depth = 1;
-    const QChar *d = text.data();
-    const qsizetype n = text.size();
-    qsizetype i = first + 1;
-#ifdef __SSE2__
-    // Blocks of eight without a bracket of the pair are passed over whole.
-    const __m128i openVector = _mm_set1_epi16(short(opening.unicode()));
-    const __m128i closeVector = _mm_set1_epi16(short(closing.unicode()));
-    for (; i + 8 <= n; i += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
-        uint opens = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(v, openVector)));
-        uint closes = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(v, closeVector)));
-        while (opens | closes) {
-            const uint lowest = (opens | closes) & (0u - (opens | closes));
-            if (opens & lowest) {
-                ++depth;
-            } else if (--depth == 0) {
-                close = int(i + qCountTrailingZeroBits(lowest) / 2);
-                return;
-            }
-            // Two mask bits a character.
-            opens &= ~(lowest | lowest << 1);
-            closes &= ~(lowest | lowest << 1);
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        if (d[i] == opening) {
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    for (const char16_t *p = begin + first + 1;; ++p) {
+        p = scan::findEither(p, end, opening, closing);
+        if (p == end)
+            return;
+        if (*p == opening) {
             ++depth;
-        } else if (d[i] == closing && --depth == 0) {
-            close = int(i);
+        } else if (--depth == 0) {
+            close = int(p - begin);
             return;
         }
     }

@@ -14,6 +14,7 @@
 namespace ov {
 
 class PhpScanner;
+class WordTable;
 
 // Finds the functions, includes, variables and calls of PHP files with the
 // four patterns of PhpScanner and a bracket counter. It reads and updates
@@ -120,9 +121,9 @@ private:
     QString resolveInclude(const QString &path, const QString &fileName) const;
     QStringList includeTargets(const PhpScanner &scanner, const QString &fileName) const;
     // Calls are kept when known or, with `allCalls`, all of them.
-    PHPFunctionDefinition analyseFunction(const PhpScanner &scanner, int start, bool allCalls) const;
+    // `words` shares the strings of a file's variables and callees.
+    PHPFunctionDefinition analyseFunction(const PhpScanner &scanner, int start, bool allCalls, WordTable *words) const;
     void analyseFunctions(const PhpScanner &scanner, QList<PHPFunctionDefinition> *functions) const;
-    QStringList knownCalls(const QStringList &calls) const;
     void addProjectName(const QString &name);
 
     QString projectFolder;

@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "editor/core/vectorscan.h"
 
 namespace ov {
 
@@ -21,7 +19,7 @@ bool isQuote(QChar c)
 } // namespace
 
 PhpScanner::PhpScanner(QStringView text)
-    : s(text), d(text.data()), n(int(text.size()))
+    : s(text), d(text.data()), units(text.utf16()), n(int(text.size()))
 {
     lastClose = int(s.lastIndexOf(QLatin1Char(')')));
 }
@@ -55,76 +53,32 @@ int PhpScanner::skipSpaces(int i) const
     return i;
 }
 
-#ifdef __SSE2__
-namespace {
-
-// Word characters among eight ASCII code units, two mask bits each; false
-// when any of them is not ASCII.
-bool asciiWordMask(const QChar *at, uint *mask)
-{
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-    // Signed compares: code units from 0x8000 up are below zero.
-    const __m128i nonAscii = _mm_or_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(0x7F)), _mm_cmplt_epi16(v, _mm_setzero_si128()));
-    if (_mm_movemask_epi8(nonAscii))
-        return false;
-    const __m128i folded = _mm_or_si128(v, _mm_set1_epi16(0x20));
-    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi16(folded, _mm_set1_epi16('a' - 1)),
-                                         _mm_cmplt_epi16(folded, _mm_set1_epi16('z' + 1)));
-    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16('0' - 1)),
-                                        _mm_cmplt_epi16(v, _mm_set1_epi16('9' + 1)));
-    const __m128i underscore = _mm_cmpeq_epi16(v, _mm_set1_epi16('_'));
-    *mask = uint(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(letter, digit), underscore)));
-    return true;
-}
-
-} // namespace
-#endif
-
+// Runs of ASCII are passed over by the vector scans; a unit outside ASCII
+// is asked about on its own.
 int PhpScanner::skipWord(int i) const
 {
-#ifdef __SSE2__
-    while (i + 8 <= n) {
-        uint word;
-        if (!asciiWordMask(d + i, &word)) {
-            if (!isWordAt(i))
-                return i;
-            ++i;
-            continue;
-        }
-        if (word != 0xFFFF)
-            return i + int(qCountTrailingZeroBits(~word & 0xFFFF)) / 2;
-        i += 8;
-    }
-#endif
-    while (i < n && isWordAt(i))
+    for (;;) {
+        i = int(scan::skipAsciiWord(units + i, units + n) - units);
+        if (i == n || units[i] < 0x80 || !isWordAt(i))
+            return i;
         ++i;
-    return i;
+    }
 }
 
 int PhpScanner::skipNonWord(int i, int limit) const
 {
-#ifdef __SSE2__
-    while (i + 8 <= limit) {
-        uint word;
-        if (!asciiWordMask(d + i, &word)) {
-            if (isWordAt(i))
-                return i;
-            ++i;
-            continue;
-        }
-        if (word)
-            return i + int(qCountTrailingZeroBits(word)) / 2;
-        i += 8;
-    }
-#endif
-    while (i < limit && !isWordAt(i))
+    while (i < limit) {
+        i = int(scan::findAsciiWordOrWide(units + i, units + limit) - units);
+        if (i == limit || isWordAt(i))
+            return i;
         ++i;
-    return i;
+    }
+    return limit;
 }
 
 bool PhpScanner::keywordAt(int i, Keyword keyword) const
 {
-    const QChar *at = d + i;
+    const char16_t *at = units + i;
     if (keyword == FunctionKeyword)
         return std::memcmp(at, u"function", 8 * sizeof(char16_t)) == 0;
     return std::memcmp(at, u"include", 7 * sizeof(char16_t)) == 0
@@ -133,30 +87,19 @@ bool PhpScanner::keywordAt(int i, Keyword keyword) const
 
 int PhpScanner::nextKeyword(int from, Keyword keyword) const
 {
+    // Places are picked by their first and last letters; the few where
+    // both fit are compared whole.
     const int length = keyword == FunctionKeyword ? 8 : 7;
-    int i = std::max(from, 0);
-#ifdef __SSE2__
-    // Eight places at a time, by their first and last letters; the few
-    // places where both fit are compared whole.
-    const __m128i first = _mm_set1_epi16(keyword == FunctionKeyword ? 'f' : 'i');
-    const __m128i otherFirst = _mm_set1_epi16(keyword == FunctionKeyword ? 'f' : 'r');
-    const __m128i last = _mm_set1_epi16(keyword == FunctionKeyword ? 'n' : 'e');
-    for (; i + length - 1 + 8 <= n; i += 8) {
-        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
-        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i + length - 1));
-        const __m128i starts = _mm_or_si128(_mm_cmpeq_epi16(head, first), _mm_cmpeq_epi16(head, otherFirst));
-        uint mask = uint(_mm_movemask_epi8(_mm_and_si128(starts, _mm_cmpeq_epi16(tail, last))));
-        while (mask) {
-            const int lane = int(qCountTrailingZeroBits(mask)) / 2;
-            if (keywordAt(i + lane, keyword))
-                return i + lane;
-            mask &= ~(3u << (2 * lane));
-        }
-    }
-#endif
-    for (; i + length <= n; ++i) {
-        if (keywordAt(i, keyword))
-            return i;
+    if (n < length)
+        return -1;
+    const scan::Anchors<char16_t> anchors = keyword == FunctionKeyword
+        ? scan::Anchors<char16_t>{u'f', u'f', u'n', length - 1}
+        : scan::Anchors<char16_t>{u'i', u'r', u'e', length - 1};
+    const char16_t *const end = units + n - (length - 1);
+    for (const char16_t *p = units + std::max(from, 0); p < end; ++p) {
+        p = scan::findAnchored(p, end, anchors);
+        if (p < end && keywordAt(int(p - units), keyword))
+            return int(p - units);
     }
     return -1;
 }

@@ -99,6 +99,7 @@ private:
 
     QStringView s;
     const QChar *d = nullptr;
+    const char16_t *units = nullptr;   // d, as the vector scans take it
     int n = 0;
     int lastClose = -1;   // the last ")" of the text
     mutable std::vector<Match> functions;

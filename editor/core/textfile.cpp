@@ -7,9 +7,10 @@
 #include <QStringEncoder>
 #include <QtAlgorithms>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <algorithm>
+#include <cstring>
+
+#include "editor/core/vectorscan.h"
 
 namespace ov {
 
@@ -212,144 +213,124 @@ QByteArray encodeText(const QString &text, TextFormat *format)
 
 QString expandTabs(const QString &text)
 {
-    // Eight characters at a time where the processor allows: QString::replace
-    // with a longer string costs many times more on files full of tabs.
+    // QString::replace with a longer string costs many times more on files
+    // full of tabs.
     const char16_t *d = reinterpret_cast<const char16_t *>(text.constData());
-    const qsizetype n = text.size();
-    qsizetype tabs = 0, i = 0;
-#ifdef __SSE2__
-    const __m128i tab = _mm_set1_epi16(u'\t');
-    while (i + 8 <= n) {
-        // Per-lane counts, summed up long before any can pass 32767.
-        __m128i counts = _mm_setzero_si128();
-        for (int block = 0; block < 4096 && i + 8 <= n; ++block, i += 8)
-            counts = _mm_sub_epi16(counts, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i)), tab));
-        __m128i sums = _mm_madd_epi16(counts, _mm_set1_epi16(1));
-        sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(1, 0, 3, 2)));
-        sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(2, 3, 0, 1)));
-        tabs += _mm_cvtsi128_si32(sums);
-    }
-#endif
-    for (; i < n; ++i)
-        tabs += d[i] == u'\t';
+    const char16_t *const end = d + text.size();
+    const qsizetype tabs = qsizetype(scan::count(d, end, u'\t'));
     if (tabs == 0)
         return text;
-    QString out(n + 3 * tabs, Qt::Uninitialized);
+    QString out(text.size() + 3 * tabs, Qt::Uninitialized);
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    i = 0;
-#ifdef __SSE2__
-    // Each block is copied whole (what is left to copy makes at least as
-    // much output); the output then moves on to its first tab.
-    while (i + 8 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), v);
-        const uint mask = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(v, tab)));
-        if (!mask) {
-            i += 8;
-            o += 8;
-            continue;
-        }
-        const int k = qCountTrailingZeroBits(mask) / 2;
-        o += k;
-        i += k + 1;
+    while (d < end) {
+        const char16_t *tab = scan::find(d, end, u'\t');
+        std::copy(d, tab, o);
+        o += tab - d;
+        if (tab == end)
+            break;
         o[0] = o[1] = o[2] = o[3] = u' ';
         o += 4;
-    }
-#endif
-    for (; i < n; ++i) {
-        if (d[i] == u'\t') {
-            o[0] = o[1] = o[2] = o[3] = u' ';
-            o += 4;
-        } else {
-            *o++ = d[i];
-        }
+        d = tab + 1;
     }
     return out;
 }
 
 namespace {
 
-// Plain ASCII, most source code: nothing to decode, so carriage returns and
-// tabs are handled in two passes over the bytes, sixteen at a time where
-// the processor allows. False for any other byte.
-bool asciiEditorText(const QByteArray &bytes, QString *text)
+bool isContinuation(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
+
+// The character of a well-formed UTF-8 sequence of two to four bytes at `b`
+// and the sequence's length; 0 for anything else, and for noncharacters,
+// on which the full decoder has the last word.
+int utf8Sequence(const unsigned char *b, const unsigned char *end, char32_t *u)
+{
+    const unsigned char c = b[0];
+    const qsizetype room = end - b;
+    if (c >= 0xC2 && c <= 0xDF) {
+        if (room < 2 || !isContinuation(b[1]))
+            return 0;
+        *u = char32_t(c & 0x1F) << 6 | (b[1] & 0x3F);
+        return 2;
+    }
+    if (c >= 0xE0 && c <= 0xEF) {
+        // No overlong forms, no surrogates.
+        const unsigned char low = c == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char high = c == 0xED ? 0x9F : 0xBF;
+        if (room < 3 || b[1] < low || b[1] > high || !isContinuation(b[2]))
+            return 0;
+        *u = char32_t(c & 0x0F) << 12 | char32_t(b[1] & 0x3F) << 6 | (b[2] & 0x3F);
+        if ((*u >= 0xFDD0 && *u <= 0xFDEF) || *u >= 0xFFFE)
+            return 0;
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        // No overlong forms, nothing past U+10FFFF.
+        const unsigned char low = c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = c == 0xF4 ? 0x8F : 0xBF;
+        if (room < 4 || b[1] < low || b[1] > high || !isContinuation(b[2]) || !isContinuation(b[3]))
+            return 0;
+        *u = char32_t(c & 0x07) << 18 | char32_t(b[1] & 0x3F) << 12 | char32_t(b[2] & 0x3F) << 6 | (b[3] & 0x3F);
+        if ((*u & 0xFFFE) == 0xFFFE)
+            return 0;
+        return 4;
+    }
+    return 0;
+}
+
+// UTF-8 without a mark, most source code (plain ASCII the most of it):
+// decoded with carriage returns dropped and tabs widened, in one pass.
+// False where the full decoder must judge (a mark, any sequence out of the
+// ordinary), whose answer then stands.
+bool utf8EditorText(const QByteArray &bytes, QString *text)
 {
     const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    unsigned char high = 0;
-    qsizetype tabs = 0, crs = 0;
-    qsizetype i = 0;
-#ifdef __SSE2__
-    const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i zero = _mm_setzero_si128();
-    __m128i any = zero;
-    while (i + 16 <= n) {
-        // Per-lane counts in bytes, summed up before any can pass 255.
-        __m128i tabCounts = zero, crCounts = zero;
-        for (int block = 0; block < 255 && i + 16 <= n; ++block, i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-            any = _mm_or_si128(any, v);
-            tabCounts = _mm_sub_epi8(tabCounts, _mm_cmpeq_epi8(v, tab));
-            crCounts = _mm_sub_epi8(crCounts, _mm_cmpeq_epi8(v, cr));
-        }
-        const __m128i tabSums = _mm_sad_epu8(tabCounts, zero);
-        const __m128i crSums = _mm_sad_epu8(crCounts, zero);
-        tabs += _mm_cvtsi128_si32(tabSums) + _mm_extract_epi16(tabSums, 4);
-        crs += _mm_cvtsi128_si32(crSums) + _mm_extract_epi16(crSums, 4);
-    }
-    if (_mm_movemask_epi8(any))
-        return false;
-#endif
-    for (; i < n; ++i) {
-        high |= b[i];
-        tabs += b[i] == '\t';
-        crs += b[i] == '\r';
-    }
-    if (high & 0x80)
-        return false;
-    const qsizetype length = n + 3 * tabs - crs;
-    if (tabs == 0 && crs == 0) {
+    const unsigned char *const end = b + bytes.size();
+    const qsizetype tabs = qsizetype(scan::count(b, end, (unsigned char)'\t'));
+    if (tabs == 0 && scan::isAscii(b, end) && !memchr(b, '\r', size_t(end - b))) {
         *text = QString::fromLatin1(bytes);
         return true;
     }
-    // Room for one block written whole past the end.
-    QString out(length + 16, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    i = 0;
-#ifdef __SSE2__
-    // Each block is widened whole; the output then moves on to the first
-    // tab or carriage return in it, which is dealt with on its own.
-    while (i + 16 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(v, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(v, zero));
-        const uint special = uint(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, cr))));
-        if (!special) {
-            i += 16;
-            o += 16;
+    // A character never takes fewer bytes than code units; whole blocks
+    // are widened, so room for one more.
+    QString out(bytes.size() + 3 * tabs + 16, Qt::Uninitialized);
+    char16_t *const start = reinterpret_cast<char16_t *>(out.data());
+    char16_t *o = start;
+    while (b < end) {
+        const unsigned char *special = scan::widenUntil(b, end, o, '\t', '\r');
+        o += special - b;
+        b = special;
+        if (b == end)
+            break;
+        if (*b == '\t') {
+            o[0] = o[1] = o[2] = o[3] = u' ';
+            o += 4;
+            ++b;
             continue;
         }
-        const int k = qCountTrailingZeroBits(special);
-        o += k;
-        i += k;
-        if (b[i] == '\t') {
-            o[0] = o[1] = o[2] = o[3] = u' ';
-            o += 4;
+        if (*b == '\r') {
+            ++b;
+            continue;
         }
-        ++i;
+        // Characters outside ASCII tend to come in runs.
+        do {
+            char32_t u;
+            const int length = utf8Sequence(b, end, &u);
+            // A mark at the start is the file's, not text.
+            if (length == 0 || (u == 0xFEFF && o == start))
+                return false;
+            if (QChar::requiresSurrogates(u)) {
+                *o++ = QChar::highSurrogate(u);
+                *o++ = QChar::lowSurrogate(u);
+            } else {
+                *o++ = char16_t(u);
+            }
+            b += length;
+        } while (b < end && *b > 0x7F);
     }
-#endif
-    for (; i < n; ++i) {
-        const unsigned char c = b[i];
-        if (c == '\t') {
-            o[0] = o[1] = o[2] = o[3] = u' ';
-            o += 4;
-        } else if (c != '\r') {
-            *o++ = c;
-        }
-    }
-    out.truncate(length);
+    out.truncate(o - start);
     *text = std::move(out);
     return true;
 }
@@ -359,7 +340,7 @@ bool asciiEditorText(const QByteArray &bytes, QString *text)
 QString editorText(const QByteArray &bytes)
 {
     QString text;
-    if (asciiEditorText(bytes, &text))
+    if (utf8EditorText(bytes, &text))
         return text;
     return expandTabs(decodeText(bytes).text);
 }

@@ -11,6 +11,11 @@ namespace ov {
 // Bookmarked 0-based lines per absolute file path, in path order.
 using BookmarkMap = QMap<QString, QList<int>>;
 
+// QFileInfo(path).absoluteFilePath(), without its cost where the path is
+// already absolute and clean, as the paths of a project file are: a project
+// may list thousands.
+QString absoluteFilePath(const QString &path);
+
 // One entry of a project: the project itself, a virtual folder or a file.
 struct ProjectNode {
     enum Type { Project, Folder, File };
@@ -21,6 +26,11 @@ struct ProjectNode {
     QList<ProjectNode> children;
 
     static QString typeName(Type type); // "Project", "Folder", "File"
+
+    bool operator==(const ProjectNode &other) const
+    {
+        return type == other.type && name == other.name && path == other.path && children == other.children;
+    }
 };
 
 // The ".vuzar" project file: a tree of virtual folders and files plus the
@@ -43,6 +53,9 @@ public:
     bool read(const QString &fileName);
     // `fileName` gives the folder that relative paths are resolved against.
     bool parse(const QByteArray &xml, const QString &fileName);
+    // parse() always through the general XML reader, which the files in
+    // exactly our written form skip.
+    bool parseCarefully(const QByteArray &xml, const QString &fileName);
 
     // The document form: doctype line, one space per level, LF line ends.
     QByteArray serialize(const QString &fileName) const;

@@ -1,30 +1,17 @@
 #include "search/core/textsearch.h"
 
+#include <algorithm>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "editor/core/textfile.h"
+#include "editor/core/vectorscan.h"
 
 namespace ov {
 
 bool isAscii(QByteArrayView bytes)
 {
-    const char *p = bytes.data();
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 w;
-        memcpy(&w, p + i, 8);
-        if (w & 0x8080808080808080ULL)
-            return false;
-    }
-    for (; i < n; ++i) {
-        if (uchar(p[i]) & 0x80)
-            return false;
-    }
-    return true;
+    const uchar *p = reinterpret_cast<const uchar *>(bytes.data());
+    return scan::isAscii(p, p + bytes.size());
 }
 
 namespace {
@@ -101,6 +88,18 @@ public:
     QString text;
 };
 
+// The places worth comparing a folded ASCII search text at, told by its
+// first and last characters; a search that ignores case lets letters match
+// in either case.
+template<typename Unit>
+scan::Anchors<Unit> anchorsFor(const QByteArray &foldedNeedle, bool ignoreCase, bool wideMatches)
+{
+    const Unit first = uchar(foldedNeedle.front());
+    const Unit last = uchar(foldedNeedle.back());
+    const auto caseBit = [ignoreCase](Unit c) { return Unit(ignoreCase && c >= 'a' && c <= 'z' ? 0x20 : 0); };
+    return {first, first, last, foldedNeedle.size() - 1, caseBit(first), caseBit(last), wideMatches};
+}
+
 } // namespace
 
 bool isLineSeparator(QChar c)
@@ -133,14 +132,6 @@ TextMatcher::TextMatcher(const QString &text, bool matchCase, bool matchWord)
     foldedNeedle.resize(needle.size());
     for (qsizetype i = 0; i < needle.size(); ++i)
         foldedNeedle[i] = char(fold[uchar(needle.at(i).unicode())]);
-    const qsizetype m = foldedNeedle.size();
-    qsizetype foldedShift[256];
-    for (qsizetype &s : foldedShift)
-        s = m;
-    for (qsizetype k = 0; k + 1 < m; ++k)
-        foldedShift[uchar(foldedNeedle[k])] = m - 1 - k;
-    for (int b = 0; b < 256; ++b)
-        shift[b] = foldedShift[fold[b]];
 }
 
 QString TextMatcher::prepare(const QString &text) const
@@ -184,63 +175,33 @@ qsizetype TextMatcher::indexIn(QStringView text, qsizetype from, const QChar *be
 
 qsizetype TextMatcher::find(QStringView text, qsizetype from) const
 {
-#if defined(__SSE2__)
-    // As QStringView::indexOf, eight characters at a time for a plain ASCII
-    // search text: only places whose first and last characters can match
-    // are compared whole. A character outside ASCII may fold to an ASCII
-    // letter (the Kelvin sign to k), so it always counts as possible.
+    // As QStringView::indexOf, for a plain ASCII search text: only places
+    // whose first and last characters can match are compared whole. A
+    // character outside ASCII may fold to an ASCII letter (the Kelvin sign
+    // to k), so it always counts as possible, and leaves the answer to
+    // QStringView.
     const qsizetype m = needle.size();
-    const qsizetype n = text.size();
-    if (asciiNeedle && m > 0 && from >= 0 && n - from >= m + 8) {
-        const char16_t *t = text.utf16();
-        const QStringView pattern(needle);
-        const char16_t first = needle.front().unicode();
-        const char16_t last = needle.back().unicode();
-        const bool foldFirst = cs == Qt::CaseInsensitive && QChar::isLetter(first);
-        const bool foldLast = cs == Qt::CaseInsensitive && QChar::isLetter(last);
-        const __m128i firstCase = _mm_set1_epi16(short(foldFirst ? 0x20 : 0));
-        const __m128i lastCase = _mm_set1_epi16(short(foldLast ? 0x20 : 0));
-        const __m128i firstChar = _mm_set1_epi16(short(foldFirst ? (first | 0x20) : first));
-        const __m128i lastChar = _mm_set1_epi16(short(foldLast ? (last | 0x20) : last));
-        const __m128i asciiMax = _mm_set1_epi16(0x7F);
-        const auto possible = [&](const char16_t *at, __m128i bit, __m128i ch) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-            // Signed compare: also flags code units from 0x8000 up.
-            const __m128i wide = _mm_or_si128(_mm_cmpgt_epi16(v, asciiMax), _mm_cmplt_epi16(v, _mm_setzero_si128()));
-            return _mm_or_si128(_mm_cmpeq_epi16(_mm_or_si128(v, bit), ch), wide);
-        };
-        // Plain ASCII is compared through the byte fold table; a character
-        // outside it leaves the answer to QStringView.
-        const auto wideAt = [m](const char16_t *at) {
-            for (qsizetype k = 0; k < m; ++k) {
-                if (at[k] >= 0x80)
-                    return true;
-            }
-            return false;
-        };
-        const auto matchesAt = [&](const char16_t *at) {
-            for (qsizetype k = 0; k < m; ++k) {
-                if (at[k] < 0x80 && fold[at[k]] != uchar(foldedNeedle[k]))
-                    return false;
-            }
-            return true;
-        };
-        qsizetype i = from;
-        for (; i + m - 1 + 8 <= n; i += 8) {
-            const __m128i both = _mm_and_si128(possible(t + i, firstCase, firstChar),
-                                               possible(t + i + m - 1, lastCase, lastChar));
-            // Two mask bits per character.
-            for (unsigned mask = unsigned(_mm_movemask_epi8(both)); mask; mask &= mask - 1, mask &= mask - 1) {
-                const qsizetype c = i + __builtin_ctz(mask) / 2;
-                if (matchesAt(t + c) && (!wideAt(t + c) || text.sliced(c, m).compare(pattern, cs) == 0))
-                    return c;
-            }
+    if (!asciiNeedle || from < 0 || text.size() - from < m)
+        return text.indexOf(QStringView(needle), from, cs);
+    const char16_t *const t = text.utf16();
+    const scan::Anchors<char16_t> anchors = anchorsFor<char16_t>(foldedNeedle, cs == Qt::CaseInsensitive, true);
+    const auto wideAt = [m](const char16_t *at) {
+        return std::any_of(at, at + m, [](char16_t u) { return u >= 0x80; });
+    };
+    const auto matchesAt = [&](const char16_t *at) {
+        for (qsizetype k = 0; k < m; ++k) {
+            if (at[k] < 0x80 && fold[at[k]] != uchar(foldedNeedle[k]))
+                return false;
         }
-        const qsizetype rest = text.sliced(i).indexOf(pattern, 0, cs);
-        return rest < 0 ? -1 : i + rest;
+        return true;
+    };
+    const char16_t *const end = t + text.size() - (m - 1);
+    for (const char16_t *p = t + from; p < end; ++p) {
+        p = scan::findAnchored(p, end, anchors);
+        if (p < end && matchesAt(p) && (!wideAt(p) || text.sliced(p - t, m).compare(QStringView(needle), cs) == 0))
+            return p - t;
     }
-#endif
-    return text.indexOf(QStringView(needle), from, cs);
+    return -1;
 }
 
 qsizetype TextMatcher::nextValid(QStringView text, qsizetype from, qsizetype cursorPosition,
@@ -314,7 +275,6 @@ QList<FindEntry> TextMatcher::findAllInAscii(const QString &fileName, QByteArray
     const qsizetype n = bytes.size();
     const uchar *nd = reinterpret_cast<const uchar *>(foldedNeedle.constData());
     const qsizetype m = foldedNeedle.size();
-    const uchar last = nd[m - 1];
 
     auto matchesAt = [&](qsizetype i) {
         for (qsizetype j = 0; j < m; ++j) {
@@ -323,49 +283,17 @@ QList<FindEntry> TextMatcher::findAllInAscii(const QString &fileName, QByteArray
         }
         return true;
     };
+    const scan::Anchors<uchar> anchors = anchorsFor<uchar>(foldedNeedle, !matchCase(), false);
     auto find = [&](qsizetype i) -> qsizetype {
-#if defined(__SSE2__)
-        // Sixteen candidates at a time: positions whose first and last
-        // characters fit; a set case bit makes letters compare in any case.
-        const uchar first = nd[0];
-        const bool foldFirst = !matchCase() && first >= 'a' && first <= 'z';
-        const bool foldLast = !matchCase() && last >= 'a' && last <= 'z';
-        const __m128i firstCase = _mm_set1_epi8(char(foldFirst ? 0x20 : 0));
-        const __m128i lastCase = _mm_set1_epi8(char(foldLast ? 0x20 : 0));
-        const __m128i firstChar = _mm_set1_epi8(char(first));
-        const __m128i lastChar = _mm_set1_epi8(char(last));
-        for (; i + m - 1 + 16 <= n; i += 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i + m - 1));
-            const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstCase), firstChar),
-                                               _mm_cmpeq_epi8(_mm_or_si128(b, lastCase), lastChar));
-            for (unsigned mask = unsigned(_mm_movemask_epi8(hits)); mask; mask &= mask - 1) {
-                const qsizetype c = i + __builtin_ctz(mask);
-                if (matchesAt(c))
-                    return c;
-            }
-        }
-        for (; i + m <= n; ++i) {
-            if (matchesAt(i))
-                return i;
-        }
-        return -1;
-#else
-        if (m == 1) {
-            for (; i < n; ++i) {
-                if (fold[t[i]] == last)
-                    return i;
-            }
+        if (n < m)
             return -1;
-        }
-        while (i + m <= n) {
-            const uchar c = t[i + m - 1];
-            if (fold[c] == last && matchesAt(i))
-                return i;
-            i += shift[c];
+        const uchar *const end = t + n - (m - 1);
+        for (const uchar *p = t + i; p < end; ++p) {
+            p = scan::findAnchored(p, end, anchors);
+            if (p < end && matchesAt(p - t))
+                return p - t;
         }
         return -1;
-#endif
     };
 
     LineTracker<char> lines(bytes.data(), n);

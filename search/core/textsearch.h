@@ -78,11 +78,10 @@ private:
     bool wholeWord = false;
     bool never = true;
     bool hasBlank = false;
-    // For plain ASCII search texts: the folded needle and Horspool shifts.
+    // For plain ASCII search texts: the folded needle.
     bool asciiNeedle = false;
     QByteArray foldedNeedle;
     unsigned char fold[256] = {};
-    qsizetype shift[256] = {};
 };
 
 } // namespace ov

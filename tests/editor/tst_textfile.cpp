@@ -120,6 +120,24 @@ private Q_SLOTS:
                 QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
             }
         }
+        // UTF-8 is decoded on the way too: sequences at the edges of what
+        // is well-formed, marks, noncharacters and cut-off sequences, mixed
+        // with tabs and carriage returns, read as the full decoder reads them.
+        const QByteArray pieces[] = {"\t", "\r", "x", "\xc2\x80", "\xdf\xbf", "\xc1\xbf", "\xe0\xa0\x80", "\xe0\x9f\xbf",
+                                     "\xed\x9f\xbf", "\xed\xa0\x80", "\xef\xbb\xbf", "\xef\xb7\x90", "\xef\xbf\xbd",
+                                     "\xef\xbf\xbe", "\xf0\x90\x80\x80", "\xf0\x8f\xbf\xbf", "\xf4\x8f\xbf\xbd",
+                                     "\xf4\x90\x80\x80", "\xf5\x80", "\xe2\x82", "\x80", "\xff"};
+        for (int round = 0; round < 4000; ++round) {
+            QByteArray bytes;
+            const int count = int(random.bounded(8));
+            for (int k = 0; k < count; ++k) {
+                const quint32 r = random.bounded(4);
+                // Mostly well-formed, so that whole files decode this way.
+                bytes += pieces[r == 0 ? random.bounded(int(std::size(pieces))) : r == 1 ? 3 + random.bounded(2) : 14];
+                bytes += QByteArray(int(random.bounded(20)), 'a');
+            }
+            QCOMPARE(editorText(bytes), expandTabs(decodeText(bytes).text));
+        }
         // Other text has its tabs expanded eight characters at a time too.
         for (int length = 0; length < 40; ++length) {
             QString text;

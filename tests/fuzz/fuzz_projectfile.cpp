@@ -1,5 +1,5 @@
-// The project file reader on arbitrary bytes: refuse or load, and what
-// loads writes out and reads back the same. Names holding "." or ".."
+// The project file reader on arbitrary bytes: refuse or load as the general
+// XML reader does, and what loads writes out and reads back the same. Names holding "." or ".."
 // segments (or none at all) are read as written but written in their
 // shortest relative form, so the first write may differ; from then on the
 // written form must be a fixed point.
@@ -18,6 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             abort();
         return 0;
     }
+    ov::ProjectFile careful;
+    if (!careful.parseCarefully(xml, name) || !(careful.root == file.root) || careful.bookmarks != file.bookmarks)
+        abort();
     ov::ProjectFile again;
     if (!again.parse(file.serialize(name), name))
         abort();

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 
 #include <csignal>
@@ -153,6 +154,54 @@ private Q_SLOTS:
         QCOMPARE(back.root.children.at(0).path, QStringLiteral("/p/src/a.php"));
         QCOMPARE(back.root.children.at(1).path, QStringLiteral("/p/../q/b.php"));
         QCOMPARE(back.bookmarks.keys(), QStringList{QStringLiteral("/p/../q/b.php")});
+    }
+
+    // Files in our written form take a quicker reader than others: both
+    // read every form alike, including those near the written one.
+    void writtenFormReadsAsAnyXml()
+    {
+        ProjectFile pf;
+        pf.root.name = QStringLiteral("Site > 1");
+        pf.root.children = {file(QStringLiteral("/w/z.php")),
+                            folder(QStringLiteral("b"), {folder(QStringLiteral("inner"), {file(QStringLiteral("/w/a.php"))}),
+                                                         folder(QStringLiteral("empty"), {})}),
+                            file(QStringLiteral("/elsewhere/x.php")), file(QStringLiteral("/w"))};
+        pf.bookmarks[QStringLiteral("/w/z.php")] = {10, 3};
+        const QByteArray written = pf.serialize(QStringLiteral("/w/site.vuzar"));
+        const QList<QByteArray> documents = {
+            written,
+            ProjectFile().serialize(QStringLiteral("/w/site.vuzar")),
+            QByteArray(written).replace("Name=\"b\"", "Name=\"b &amp; c\""),
+            QByteArray(written).replace("\n <File", "\n\t<File"),
+            QByteArray(written).replace("LineNumber=\"3\"", "LineNumber=\"-3\""),
+            QByteArray(written).replace("LineNumber=\"3\"", "LineNumber=\"99999999999\""),
+            QByteArray(written).replace("</Project>", "</Project><!-- end -->"),
+            QByteArray(written).replace("</Project>", "</Folder></Project>"),
+            QByteArray(written).replace(" </Bookmarks>", " </Bookmarks>\n <Bookmarks/>"),
+            QByteArray(written).replace("<File Name=\"z.php\"/>", "<File Name=\"z.php\"></File>"),
+            QByteArray(written).replace("<Folder Name=\"inner\">", "<Folder Name=\"inner\"><Bookmarks/>"),
+            written.chopped(3),
+            written + "x",
+        };
+        for (const QByteArray &xml : documents) {
+            ProjectFile quick, careful;
+            const bool read = quick.parse(xml, QStringLiteral("/w/site.vuzar"));
+            QCOMPARE(read, careful.parseCarefully(xml, QStringLiteral("/w/site.vuzar")));
+            QCOMPARE(quick.root, careful.root);
+            QCOMPARE(quick.bookmarks, careful.bookmarks);
+            QCOMPARE(quick.errorString(), careful.errorString());
+        }
+    }
+
+    // The quick way agrees with QFileInfo on the paths it keeps as they are
+    // and on those it hands on.
+    void absolutePathsAsQFileInfoHasThem()
+    {
+        for (const char *path : {"/p/a.php", "/", "/p/", "/p/../q", "/p/./q", "//p", "/p//q", "/p/.", "/p/..", "/.",
+                                 "/..", "/p/...", "/p/.a/..b/c..", "/p/.../q", "p/a.php", "./a", "", "/p/a.php/"}) {
+            const QString p = QString::fromLatin1(path);
+            QCOMPARE(absoluteFilePath(p), QFileInfo(p).absoluteFilePath());
+        }
     }
 
     void readsHandWrittenFilesLeniently()
