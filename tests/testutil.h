@@ -37,6 +37,14 @@ inline QByteArray readFile(const QString &path)
     return f.readAll();
 }
 
+// Writes `bytes` to `path` and opens it in a tab: its editor, or null.
+inline ov::SourceEdit *openSource(ov::MainView *view, const QString &path, const QByteArray &bytes)
+{
+    if (!writeFile(path, bytes) || !view->addSource(path))
+        return nullptr;
+    return view->getSource(path);
+}
+
 // Closes every tab, throwing away unsaved edits, and forgets the dialogs'
 // answers and calls: the state each GUI test case starts from.
 inline void discardAllTabs(ov::MainView *view)

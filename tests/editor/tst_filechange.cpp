@@ -23,10 +23,7 @@ class FileChangeTest : public QObject
 
     SourceEdit *open(const QString &name, const QByteArray &bytes)
     {
-        const QString path = dir.filePath(name);
-        if (!ovtest::writeFile(path, bytes) || !view()->addSource(path))
-            return nullptr;
-        return view()->getSource(path);
+        return ovtest::openSource(view(), dir.filePath(name), bytes);
     }
 
     // Another program writes the file the way most do: into a new file

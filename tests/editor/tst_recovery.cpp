@@ -29,10 +29,7 @@ class RecoveryTest : public QObject
 
     SourceEdit *open(const QString &name, const QByteArray &bytes)
     {
-        const QString path = dir.filePath(name);
-        if (!ovtest::writeFile(path, bytes) || !view()->addSource(path))
-            return nullptr;
-        return view()->getSource(path);
+        return ovtest::openSource(view(), dir.filePath(name), bytes);
     }
 
     static void typeAt(SourceEdit *e, int line, const QString &text)
