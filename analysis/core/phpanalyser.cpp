@@ -7,6 +7,7 @@
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #ifdef Q_OS_LINUX
@@ -330,10 +331,15 @@ void PhpAnalyser::prefetch(const QStringList &files, int threads)
     // Our own pool: the run waits for exactly its own work.
     QThreadPool pool;
     pool.setMaxThreadCount(threads - 1);
-    QtConcurrent::blockingMap(&pool, work, [this](Slot &slot) {
+    // blockingMap waits through Qt's own atomics, which the thread checker
+    // cannot see: this counter makes each hand-over of a slot visible to it.
+    std::atomic<int> handedOver{0};
+    QtConcurrent::blockingMap(&pool, work, [this, &handedOver](Slot &slot) {
         if (!stopped())
             statFile(slot.file, &slot.state);
+        handedOver.fetch_add(1, std::memory_order_release);
     });
+    handedOver.load(std::memory_order_acquire);
     // Times are taken here, on one thread: local times go through the C
     // library's zone state, which is not safe to use from several threads.
     bool anyChanged = false;
@@ -347,10 +353,13 @@ void PhpAnalyser::prefetch(const QStringList &files, int threads)
         }
     }
     if (anyChanged) {
-        QtConcurrent::blockingMap(&pool, work, [this](Slot &slot) {
+        QtConcurrent::blockingMap(&pool, work, [this, &handedOver](Slot &slot) {
+            handedOver.load(std::memory_order_acquire);
             if (!stopped() && slot.state.exists && !slot.state.current)
                 slot.scanned = scanFile(slot.file, slot.state, &slot.scan);
+            handedOver.fetch_add(1, std::memory_order_release);
         });
+        handedOver.load(std::memory_order_acquire);
     }
     for (Slot &slot : work) {
         if (states.contains(slot.file) || stopped())
