@@ -15,6 +15,7 @@
 #include <ctime>
 #include <sys/resource.h>
 
+#include "bench/benchclock.h"
 #include "app/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/mainview.h"
@@ -38,13 +39,6 @@ double threadCpuMs()
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-double childrenCpuMs()
-{
-    rusage u;
-    getrusage(RUSAGE_CHILDREN, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
-
 struct RgRun {
     double ms = 0;
     double cpuMs = 0;
@@ -60,7 +54,7 @@ RgRun ripgrep(const QStringList &options, const QStringList &files)
         QByteArray out;
         QObject::connect(&rg, &QProcess::readyReadStandardOutput, [&] { out += rg.readAllStandardOutput(); });
         QElapsedTimer t;
-        const double cpu0 = childrenCpuMs();
+        const double cpu0 = bench::childrenCpuMs();
         t.start();
         rg.start(QStringLiteral("rg"), QStringList{QStringLiteral("-j1")} + options + QStringList{QStringLiteral("--")} + files);
         if (!rg.waitForFinished(600000)) {
@@ -69,7 +63,7 @@ RgRun ripgrep(const QStringList &options, const QStringList &files)
         }
         out += rg.readAllStandardOutput();
         const double ms = t.nsecsElapsed() / 1e6;
-        const double cpu = childrenCpuMs() - cpu0;
+        const double cpu = bench::childrenCpuMs() - cpu0;
         if (i == 0 || ms < best.ms)
             best.ms = ms;
         if (i == 0 || cpu < best.cpuMs)

@@ -11,18 +11,12 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+#include "bench/benchclock.h"
 #include "search/core/syntaxchecker.h"
 
 using namespace ov;
 
 namespace {
-
-double childrenCpuMs()
-{
-    rusage u;
-    getrusage(RUSAGE_CHILDREN, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
 
 struct Run {
     double ms = 0;
@@ -40,14 +34,14 @@ Run ours(const QStringList &files)
     });
     QEventLoop loop;
     QObject::connect(&checker, &SyntaxChecker::finished, &loop, &QEventLoop::quit);
-    const double cpu = childrenCpuMs();
+    const double cpu = bench::childrenCpuMs();
     QElapsedTimer clock;
     clock.start();
     checker.check(files);
     if (checker.isBusy())
         loop.exec();
     run.ms = clock.elapsed();
-    run.cpuMs = childrenCpuMs() - cpu;
+    run.cpuMs = bench::childrenCpuMs() - cpu;
     return run;
 }
 
@@ -59,7 +53,7 @@ Run xargs(const QStringList &files)
         list += QFile::encodeName(file) + '\0';
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    const double cpu = childrenCpuMs();
+    const double cpu = bench::childrenCpuMs();
     QElapsedTimer clock;
     clock.start();
     process.start(QStringLiteral("xargs"), {QStringLiteral("-0"), QStringLiteral("-P%1").arg(QThread::idealThreadCount()),
@@ -71,7 +65,7 @@ Run xargs(const QStringList &files)
         output += process.readAll();
     output += process.readAll();
     run.ms = clock.elapsed();
-    run.cpuMs = childrenCpuMs() - cpu;
+    run.cpuMs = bench::childrenCpuMs() - cpu;
     run.filesWithErrors = int(output.count("Errors parsing "));
     return run;
 }
