@@ -2,6 +2,7 @@
 #include <QCommandLineParser>
 
 #include "app/dodivez.h"
+#include "editor/core/workers.h"
 
 namespace {
 
@@ -54,6 +55,8 @@ int main(int argc, char *argv[])
     describeOptions(parser);
     parser.process(app); // exits after --help-all or an unknown option
 
+    // Background work; its end waits for what is still running, after the window.
+    ov::Workers workers;
     // Deleted after the loop ends: its destructor saves the project and settings.
     auto *window = new ov::DODIvez(parser.positionalArguments());
     window->show();

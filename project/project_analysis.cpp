@@ -15,7 +15,7 @@ namespace ov {
 
 void Project::initAnalysis()
 {
-    // Owned by the tree so that destroying it stops a run and waits.
+    // Owned by the tree so that destroying it stops a run.
     loadingThread = new ProjectLoadingThread(this);
     // Without a main window the tree owns the dialog, or nothing would delete it.
     fileParsingDialog = new FileParsingDialog(dialogParent());
@@ -24,7 +24,7 @@ void Project::initAnalysis()
         connect(loadingThread, SIGNAL(started()), mainWindow, SLOT(setStatusProgressShow()));
         connect(loadingThread, SIGNAL(finished()), mainWindow, SLOT(setStatusProgressHide()));
     }
-    connect(loadingThread, &QThread::finished, this, &Project::parsingFinished);
+    connect(loadingThread, &ProjectLoadingThread::finished, this, &Project::parsingFinished);
 }
 
 void Project::clearCodeModel()

@@ -121,7 +121,7 @@ void FindResults::clear()
 void FindResults::dropSearch()
 {
     ++generation;
-    delete search; // cancels the worker and waits for it
+    delete search; // tells the worker to stop; its hits are dropped
     searchDone = true;
     filling = false;
     queue.clear();

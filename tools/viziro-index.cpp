@@ -80,9 +80,8 @@ int main(int argc, char **argv)
     ProjectLoadingThread thread;
     thread.startRun(job);
     job = AnalysisJob();   // the run holds the only copy of the model now
-    thread.wait();
     AnalysisResult result;
-    if (!thread.takeResult(&result))
+    if (!thread.waitForRun() || !thread.takeResult(&result))
         return fail(QStringLiteral("the analysis did not complete"));
     applyAnalysisResult(result, &model);
 

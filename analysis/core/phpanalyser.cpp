@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +19,7 @@
 #include "analysis/core/phpscanner.h"
 #include "editor/core/textfile.h"
 #include "editor/core/vectorscan.h"
+#include "editor/core/workers.h"
 
 namespace ov {
 
@@ -317,7 +317,7 @@ bool PhpAnalyser::takeScan(const QString &fileName, const FileState &state, Scan
     return true;
 }
 
-void PhpAnalyser::prefetch(const QStringList &files, int threads)
+void PhpAnalyser::prefetch(const QStringList &files, QThreadPool *pool, int helpers)
 {
     struct Slot {
         QString file;
@@ -328,18 +328,10 @@ void PhpAnalyser::prefetch(const QStringList &files, int threads)
     std::vector<Slot> work(size_t(files.size()));
     for (qsizetype i = 0; i < files.size(); ++i)
         work[size_t(i)].file = files.at(i);
-    // Our own pool: the run waits for exactly its own work.
-    QThreadPool pool;
-    pool.setMaxThreadCount(threads - 1);
-    // blockingMap waits through Qt's own atomics, which the thread checker
-    // cannot see: this counter makes each hand-over of a slot visible to it.
-    std::atomic<int> handedOver{0};
-    QtConcurrent::blockingMap(&pool, work, [this, &handedOver](Slot &slot) {
+    Workers::forEach(pool, files.size(), helpers, [&](qsizetype i) {
         if (!stopped())
-            statFile(slot.file, &slot.state);
-        handedOver.fetch_add(1, std::memory_order_release);
+            statFile(work[size_t(i)].file, &work[size_t(i)].state);
     });
-    handedOver.load(std::memory_order_acquire);
     // Times are taken here, on one thread: local times go through the C
     // library's zone state, which is not safe to use from several threads.
     bool anyChanged = false;
@@ -353,13 +345,11 @@ void PhpAnalyser::prefetch(const QStringList &files, int threads)
         }
     }
     if (anyChanged) {
-        QtConcurrent::blockingMap(&pool, work, [this, &handedOver](Slot &slot) {
-            handedOver.load(std::memory_order_acquire);
+        Workers::forEach(pool, files.size(), helpers, [&](qsizetype i) {
+            Slot &slot = work[size_t(i)];
             if (!stopped() && slot.state.exists && !slot.state.current)
                 slot.scanned = scanFile(slot.file, slot.state, &slot.scan);
-            handedOver.fetch_add(1, std::memory_order_release);
         });
-        handedOver.load(std::memory_order_acquire);
     }
     for (Slot &slot : work) {
         if (states.contains(slot.file) || stopped())
@@ -372,8 +362,16 @@ void PhpAnalyser::prefetch(const QStringList &files, int threads)
     }
 }
 
-void PhpAnalyser::analyseProject(const QStringList &files, int threads)
+void PhpAnalyser::analyseProject(const QStringList &files, int threads, QThreadPool *pool)
 {
+    // The helpers take only threads that are free: the run may itself be
+    // running on `pool`.
+    QThreadPool own;
+    if (!pool) {
+        own.setMaxThreadCount(qMax(1, threads - 1));
+        pool = &own;
+    }
+    const int helpers = threads - 1;
     startRun();
     // As many names as last time, give or take a few.
     qsizetype functions = 0;
@@ -382,22 +380,20 @@ void PhpAnalyser::analyseProject(const QStringList &files, int threads)
     projectNames.reserve(functions);
     projectNameSet.reserve(functions);
     caching = true;
-    if (threads > 1)
-        prefetch(files, threads);
+    if (helpers > 0)
+        prefetch(files, pool, helpers);
     for (const QString &file : files)
         collectFunctionNames(file);
-    if (threads > 1 && !scans.isEmpty() && !stopped()) {
+    if (helpers > 0 && !scans.isEmpty() && !stopped()) {
         // The names are complete: the changed files' functions are sorted
         // out side by side, the rest of the pass stays in order.
         std::vector<Scan *> pending;
         pending.reserve(size_t(scans.size()));
         for (auto it = scans.begin(); it != scans.end(); ++it)
             pending.push_back(&it.value());
-        QThreadPool pool;
-        pool.setMaxThreadCount(threads - 1);
-        QtConcurrent::blockingMap(&pool, pending, [this](Scan *scan) {
+        Workers::forEach(pool, qsizetype(pending.size()), helpers, [&](qsizetype i) {
             if (!stopped())
-                tabulate(scan);
+                tabulate(pending[size_t(i)]);
         });
     }
     for (const QString &file : files)

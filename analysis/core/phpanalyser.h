@@ -11,6 +11,8 @@
 
 #include "analysis/core/codemodel.h"
 
+class QThreadPool;
+
 namespace ov {
 
 class PhpScanner;
@@ -48,8 +50,10 @@ public:
     // files, then the analysis of each file that changed. Each file's
     // status is taken once and each file read once per run, with up to
     // `threads` threads reading and scanning the files side by side; the
-    // results are those of the passes run one file after the other.
-    void analyseProject(const QStringList &files, int threads = 1);
+    // results are those of the passes run one file after the other. The
+    // helpers come from `pool` when given (those of its threads that are
+    // free), else from a pool of the run's own.
+    void analyseProject(const QStringList &files, int threads = 1, QThreadPool *pool = nullptr);
 
     // First pass: the names of the functions defined in `fileName` and in
     // the files it includes, each file once per run.
@@ -112,7 +116,7 @@ private:
     // Thread-safe: reads nothing but its arguments and fixed members.
     bool scanFile(const QString &fileName, const FileState &state, Scan *scan) const;
     bool takeScan(const QString &fileName, const FileState &state, Scan *scan, bool keep);
-    void prefetch(const QStringList &files, int threads);
+    void prefetch(const QStringList &files, QThreadPool *pool, int helpers);
 
     bool stopped() const { return stopFlag && stopFlag->load(std::memory_order_relaxed); }
     bool isCurrent(const QString &fileName, const FileState &state) const;

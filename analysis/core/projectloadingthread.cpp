@@ -1,6 +1,11 @@
 #include "analysis/core/projectloadingthread.h"
 
+#include <QFutureWatcher>
+
+#include <mutex>
+
 #include "analysis/core/phpanalyser.h"
+#include "editor/core/workers.h"
 
 namespace ov {
 
@@ -9,7 +14,7 @@ bool runAnalysis(const AnalysisJob &job, const std::atomic<bool> *stop, Analysis
     FileDescriptions descriptions = job.descriptions;
     PhpAnalyser analyser(job.projectFolder, job.builtins, &descriptions);
     analyser.setStopFlag(stop);
-    analyser.analyseProject(job.files, job.threads);
+    analyser.analyseProject(job.files, job.threads, job.pool);
     if (stop && stop->load())
         return false;
 
@@ -32,8 +37,19 @@ void applyAnalysisResult(const AnalysisResult &result, CodeModel *model)
     model->setProjectFunctionNames(result.projectFunctionNames);
 }
 
-ProjectLoadingThread::ProjectLoadingThread(QObject *parent)
-    : QThread(parent)
+// What a run and its owner share. The mutex hands the job and the result
+// over where the thread checker sees it (Qt's own hand-overs it cannot).
+struct ProjectLoadingThread::Run {
+    std::mutex mutex;
+    AnalysisJob job;         // taken by the run as it begins
+    AnalysisResult result;   // set when the run completes
+    bool complete = false;
+    bool ended = false;      // the run has returned, complete or stopped
+    std::atomic<bool> stop{false};
+};
+
+ProjectLoadingThread::ProjectLoadingThread(QObject *parent, Workers *workers)
+    : QObject(parent), workers(workers ? workers : Workers::instance())
 {
 }
 
@@ -42,60 +58,97 @@ ProjectLoadingThread::~ProjectLoadingThread()
     stopRun();
 }
 
-bool ProjectLoadingThread::startRun(const AnalysisJob &newJob, Priority priority)
+bool ProjectLoadingThread::isBusy() const
 {
-    if (busy.load())
+    if (!current)
         return false;
-    wait();   // the last run has returned; let its thread end
+    std::lock_guard<std::mutex> lock(current->mutex);
+    return !current->ended;
+}
+
+bool ProjectLoadingThread::startRun(const AnalysisJob &job)
+{
+    if (isBusy())
+        return false;
+    auto run = std::make_shared<Run>();
     {
-        QMutexLocker lock(&mutex);
-        job = newJob;
-        hasResult = false;
-        result = AnalysisResult();
+        std::lock_guard<std::mutex> lock(run->mutex);
+        run->job = job;
+        run->job.pool = workers->pool();
     }
-    stop.store(false);
-    busy.store(true);
-    start(priority);
+    current = run;
+    // The work holds its run only: this object may be gone when it ends.
+    future = workers->run([run] {
+        AnalysisJob mine;
+        {
+            std::lock_guard<std::mutex> lock(run->mutex);
+            mine = std::move(run->job);
+            run->job = AnalysisJob();
+        }
+        AnalysisResult out;
+        const bool complete = runAnalysis(mine, &run->stop, &out);
+        mine = AnalysisJob();   // drop our share of the model before handing back
+        std::lock_guard<std::mutex> lock(run->mutex);
+        if (complete) {
+            run->result = std::move(out);
+            run->complete = true;
+        }
+        run->ended = true;
+    });
+    auto *watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, run] {
+        watcher->deleteLater();
+        runEnded(run);
+    });
+    watcher->setFuture(future);
+    announced = true;
+    // Queued, as finished() is: a stopped run's finished() comes first.
+    QMetaObject::invokeMethod(this, &ProjectLoadingThread::started, Qt::QueuedConnection);
     return true;
+}
+
+void ProjectLoadingThread::runEnded(const std::shared_ptr<Run> &ended)
+{
+    // A stopped run was announced finished when it was stopped.
+    if (ended != current)
+        return;
+    announced = false;
+    Q_EMIT finished();
 }
 
 void ProjectLoadingThread::stopRun()
 {
-    stop.store(true);
-    wait();
-    QMutexLocker lock(&mutex);
-    hasResult = false;
-    result = AnalysisResult();
+    if (current) {
+        current->stop.store(true);
+        current.reset();
+    }
+    future = QFuture<void>();
+    if (announced) {
+        announced = false;
+        QMetaObject::invokeMethod(this, &ProjectLoadingThread::finished, Qt::QueuedConnection);
+    }
 }
 
 bool ProjectLoadingThread::takeResult(AnalysisResult *out)
 {
-    QMutexLocker lock(&mutex);
-    if (!hasResult)
+    if (!current)
         return false;
-    *out = std::move(result);
-    result = AnalysisResult();
-    hasResult = false;
+    std::lock_guard<std::mutex> lock(current->mutex);
+    if (!current->complete)
+        return false;
+    *out = std::move(current->result);
+    current->result = AnalysisResult();
+    current->complete = false;
     return true;
 }
 
-void ProjectLoadingThread::run()
+bool ProjectLoadingThread::waitForRun()
 {
-    AnalysisJob mine;
-    {
-        QMutexLocker lock(&mutex);
-        mine = std::move(job);
-        job = AnalysisJob();
-    }
-    AnalysisResult out;
-    const bool complete = runAnalysis(mine, &stop, &out);
-    mine = AnalysisJob();   // drop our share of the model before handing back
-    if (complete) {
-        QMutexLocker lock(&mutex);
-        result = std::move(out);
-        hasResult = true;
-    }
-    busy.store(false);
+    if (!current)
+        return false;
+    future.waitForFinished();
+    std::lock_guard<std::mutex> lock(current->mutex);
+    return current->complete;
 }
 
 } // namespace ov

@@ -1,16 +1,22 @@
 #pragma once
 
-#include <QMutex>
+#include <QFuture>
+#include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 
 #include "analysis/core/codemodel.h"
 
+class QThreadPool;
+
 namespace ov {
+
+class Workers;
 
 // Everything a run needs, copied on the GUI thread when it starts: the run
 // never looks at the live tree or model.
@@ -20,6 +26,7 @@ struct AnalysisJob {
     FileDescriptions descriptions;  // the model as the run starts
     QSet<QString> builtins;
     int threads = QThread::idealThreadCount();   // files read and scanned side by side
+    QThreadPool *pool = nullptr;    // the helpers' threads; null: the run's own
 };
 
 struct AnalysisResult {
@@ -37,40 +44,54 @@ bool runAnalysis(const AnalysisJob &job, const std::atomic<bool> *stop, Analysis
 // project's function names.
 void applyAnalysisResult(const AnalysisResult &result, CodeModel *model);
 
-// The worker thread of the analysis runs, reused for each run. started()
-// and finished() mark a run; the owner collects the result with
-// takeResult() when finished() reaches it.
-class ProjectLoadingThread : public QThread
+// The analysis runs, on the application's workers (Workers). started()
+// and finished() mark a run on the owner's thread; the owner collects the
+// result with takeResult() when finished() reaches it. A stopped run is
+// forgotten, not waited for: it ends at its next file on its own, and
+// what it finds is dropped.
+class ProjectLoadingThread : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit ProjectLoadingThread(QObject *parent = nullptr);
-    // Stops a run in progress and waits for it.
+    // `workers` null: the application's.
+    explicit ProjectLoadingThread(QObject *parent = nullptr, Workers *workers = nullptr);
+    // Stops a run in progress without waiting for it.
     ~ProjectLoadingThread() override;
 
     // Starts a run on a copy of `job`; false (and nothing done) while a run
-    // is in progress.
-    bool startRun(const AnalysisJob &job, Priority priority = InheritPriority);
-    bool isBusy() const { return busy.load(); }
+    // is in progress. A stopped run still finishing does not count.
+    bool startRun(const AnalysisJob &job);
+    // The run started last has not ended its work.
+    bool isBusy() const;
+    // started() was emitted and finished() not yet.
+    bool isRunning() const { return announced; }
 
-    // Asks the run in progress to stop at the next file, waits for it and
-    // drops whatever it or an earlier run left uncollected.
+    // Tells the run in progress to stop at the next file and returns at
+    // once; drops whatever it or an earlier run left uncollected.
+    // finished() follows, as for any run.
     void stopRun();
 
     // The result of the last completed run, once.
     bool takeResult(AnalysisResult *result);
 
-protected:
-    void run() override;
+    // Blocks until the run in progress has ended (for tools without an
+    // event loop); true when a result waits in takeResult().
+    bool waitForRun();
+
+Q_SIGNALS:
+    void started();
+    void finished();
 
 private:
-    QMutex mutex;             // guards job, result, hasResult
-    AnalysisJob job;
-    AnalysisResult result;
-    bool hasResult = false;
-    std::atomic<bool> stop{false};
-    std::atomic<bool> busy{false};
+    struct Run;
+    void runEnded(const std::shared_ptr<Run> &ended);
+    void announceFinished();
+
+    Workers *workers;
+    std::shared_ptr<Run> current;   // the run started last, until stopped
+    QFuture<void> future;           // its work
+    bool announced = false;
 };
 
 } // namespace ov

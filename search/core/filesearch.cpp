@@ -10,9 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
-#include <QtConcurrent/QtConcurrentRun>
+
+#include <mutex>
 
 #include "editor/core/textfile.h"
+#include "editor/core/workers.h"
 
 namespace ov {
 
@@ -75,30 +77,59 @@ bool searchFile(const SearchSource &source, const TextMatcher &matcher, QList<Fi
     return true;
 }
 
-FileSearch::FileSearch(QList<SearchSource> sources, TextMatcher matcher, QObject *parent)
-    : QObject(parent), sources(std::move(sources)), matcher(std::move(matcher))
+// Handed to the work under a mutex: a hand-over the thread checker sees.
+struct FileSearch::Inputs {
+    std::mutex mutex;
+    QList<SearchSource> sources;
+    TextMatcher matcher;
+};
+
+FileSearch::FileSearch(QList<SearchSource> sources, TextMatcher matcher, QObject *parent, Workers *workers)
+    : QObject(parent),
+      inputs(std::make_shared<Inputs>()),
+      workers(workers ? workers : Workers::instance())
 {
     registerFindEntryType();
+    {
+        std::lock_guard<std::mutex> lock(inputs->mutex);
+        inputs->sources = std::move(sources);
+        inputs->matcher = std::move(matcher);
+    }
+    connect(&watcher, &QFutureWatcherBase::resultsReadyAt, this, [this](int begin, int end) {
+        for (int i = begin; i < end && !cancelled; ++i)
+            Q_EMIT found(watcher.resultAt(i));
+    });
+    connect(&watcher, &QFutureWatcherBase::finished, this, [this] {
+        if (!cancelled)
+            Q_EMIT finished();
+    });
 }
 
 FileSearch::~FileSearch()
 {
     cancel();
-    future.waitForFinished();
 }
 
 void FileSearch::start()
 {
-    future = QtConcurrent::run([this] { run(); });
+    watcher.setFuture(workers->run(&FileSearch::run, inputs));
 }
 
 void FileSearch::cancel()
 {
     cancelled = true;
+    watcher.future().cancel();
 }
 
-void FileSearch::run()
+void FileSearch::run(QPromise<QList<FindEntry>> &promise, const std::shared_ptr<Inputs> &inputs)
 {
+    QList<SearchSource> sources;
+    TextMatcher matcher;
+    {
+        std::lock_guard<std::mutex> lock(inputs->mutex);
+        sources = inputs->sources;
+        matcher = inputs->matcher;
+    }
     // Batches keep the queue short without holding hits back for long.
     constexpr qsizetype BatchSize = 2000;
     constexpr qint64 BatchMs = 50;
@@ -106,23 +137,20 @@ void FileSearch::run()
     QElapsedTimer sinceSent;
     sinceSent.start();
     for (const SearchSource &source : std::as_const(sources)) {
-        if (cancelled)
+        if (promise.isCanceled())
             return;
         QList<FindEntry> entries;
         if (!searchFile(source, matcher, &entries))
             continue;
         batch.append(std::move(entries));
         if (batch.size() >= BatchSize || (!batch.isEmpty() && sinceSent.elapsed() >= BatchMs)) {
-            Q_EMIT found(batch);
-            batch.clear();
+            promise.addResult(std::move(batch));
+            batch = QList<FindEntry>();
             sinceSent.restart();
         }
     }
-    if (cancelled)
-        return;
-    if (!batch.isEmpty())
-        Q_EMIT found(batch);
-    Q_EMIT finished();
+    if (!batch.isEmpty() && !promise.isCanceled())
+        promise.addResult(std::move(batch));
 }
 
 } // namespace ov

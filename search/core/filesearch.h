@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QFuture>
+#include <QFutureWatcher>
+#include <QPromise>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <memory>
 
 #include "search/core/findentry.h"
@@ -31,16 +31,21 @@ bool readRegularFile(const QString &fileName, QByteArray *buffer);
 bool searchFile(const SearchSource &source, const TextMatcher &matcher, QList<FindEntry> *entries,
                 qsizetype maxHits = -1);
 
-// "Find All" over a list of files on a worker thread. The hits come back
-// through found() in file order, in batches, then finished(). The worker
-// holds copies of its inputs only; deleting the object cancels it and
-// waits for it.
+class Workers;
+
+// "Find All" over a list of files on the application's workers. The hits
+// come back through found() in file order, in batches, then finished().
+// The work holds copies of its inputs only; cancelling or deleting the
+// object tells it to stop and returns at once, and nothing of it is
+// reported after.
 class FileSearch : public QObject
 {
     Q_OBJECT
 
 public:
-    FileSearch(QList<SearchSource> sources, TextMatcher matcher, QObject *parent = nullptr);
+    // `workers` null: the application's.
+    FileSearch(QList<SearchSource> sources, TextMatcher matcher, QObject *parent = nullptr,
+               Workers *workers = nullptr);
     ~FileSearch() override;
 
     void start();
@@ -51,12 +56,13 @@ Q_SIGNALS:
     void finished();
 
 private:
-    void run();
+    struct Inputs;
+    static void run(QPromise<QList<FindEntry>> &promise, const std::shared_ptr<Inputs> &inputs);
 
-    QList<SearchSource> sources;
-    TextMatcher matcher;
-    std::atomic<bool> cancelled{false};
-    QFuture<void> future;
+    std::shared_ptr<Inputs> inputs;
+    Workers *workers;
+    QFutureWatcher<QList<FindEntry>> watcher;
+    bool cancelled = false;
 };
 
 } // namespace ov

@@ -97,7 +97,7 @@ void TestAnalysisThread::threadResultEqualsRunInPlace()
     QCOMPARE(functionCount(inPlace.analysed), 20 * 40);
 
     ProjectLoadingThread thread;
-    QSignalSpy finished(&thread, &QThread::finished);
+    QSignalSpy finished(&thread, &ProjectLoadingThread::finished);
     QVERIFY(thread.startRun(site.job()));
     QVERIFY(finished.wait(20000));
     AnalysisResult viaThread;
@@ -119,7 +119,7 @@ void TestAnalysisThread::startDuringRunIsRefused()
 {
     Site site(150);
     ProjectLoadingThread thread;
-    QSignalSpy finished(&thread, &QThread::finished);
+    QSignalSpy finished(&thread, &ProjectLoadingThread::finished);
     QVERIFY(thread.startRun(site.job()));
     QVERIFY(!thread.startRun(site.job()));
     QVERIFY(finished.wait(60000));
@@ -184,7 +184,7 @@ void TestAnalysisThread::projectRunsAndUpdates()
 
     // Queued after the window's own handler of the same signal.
     bool shownWhileRunning = false;
-    connect(project->analysisThread(), &QThread::started, this,
+    connect(project->analysisThread(), &ProjectLoadingThread::started, this,
             [&] { shownWhileRunning = busy->isVisibleTo(&window); }, Qt::QueuedConnection);
     QVERIFY(project->loadProject(site.projectFile));
     QVERIFY(updated.wait(20000));
@@ -208,7 +208,7 @@ void TestAnalysisThread::requestsDuringRunGiveOneMoreRun()
     Site site(150);
     Project project(nullptr, nullptr);
     QSignalSpy updated(&project, &Project::projectUpdated);
-    QSignalSpy started(project.analysisThread(), &QThread::started);
+    QSignalSpy started(project.analysisThread(), &ProjectLoadingThread::started);
     QVERIFY(project.loadProject(site.projectFile));
     QVERIFY(project.analysisThread()->isBusy());
 

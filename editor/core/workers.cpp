@@ -1,0 +1,91 @@
+#include "editor/core/workers.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+namespace ov {
+
+namespace {
+
+// Both are touched on the GUI thread only.
+Workers *registered = nullptr;
+Workers *fallback = nullptr;
+
+void dropFallback()
+{
+    delete fallback;
+    fallback = nullptr;
+}
+
+} // namespace
+
+Workers::Workers(int maxThreads)
+{
+    threads.setMaxThreadCount(maxThreads > 0 ? maxThreads : qMax(2, QThread::idealThreadCount()));
+    if (!registered)
+        registered = this;
+}
+
+Workers::~Workers()
+{
+    threads.waitForDone();
+    if (registered == this)
+        registered = nullptr;
+}
+
+void Workers::forEach(QThreadPool *pool, qsizetype count, int maxHelpers,
+                      const std::function<void(qsizetype)> &work)
+{
+    std::atomic<qsizetype> next{0};
+    std::mutex mutex;
+    std::condition_variable idle;
+    int helpers = 0;   // guarded by mutex
+    const auto drain = [&] {
+        for (qsizetype i = next.fetch_add(1); i < count; i = next.fetch_add(1))
+            work(i);
+    };
+    for (int h = 0; h < maxHelpers && h + 1 < count; ++h) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++helpers;
+        }
+        const bool started = pool->tryStart([&] {
+            {
+                // What the caller wrote before starting us is ours to read.
+                std::lock_guard<std::mutex> lock(mutex);
+            }
+            drain();
+            std::lock_guard<std::mutex> lock(mutex);
+            if (--helpers == 0)
+                idle.notify_all();
+        });
+        if (!started) {
+            std::lock_guard<std::mutex> lock(mutex);
+            --helpers;
+            break;
+        }
+    }
+    drain();
+    std::unique_lock<std::mutex> lock(mutex);
+    idle.wait(lock, [&] { return helpers == 0; });
+}
+
+Workers *Workers::instance()
+{
+    if (registered)
+        return registered;
+    if (!fallback) {
+        fallback = new Workers;
+        // Waited for before the application object goes; without one the
+        // process ends with the work.
+        if (QCoreApplication::instance())
+            qAddPostRoutine(dropFallback);
+    }
+    return fallback;
+}
+
+} // namespace ov
