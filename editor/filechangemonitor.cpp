@@ -1,16 +1,60 @@
 #include "editor/filechangemonitor.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 
+#include <mutex>
+
 #include "app/dialogs.h"
+#include "editor/core/textfile.h"
+#include "editor/core/workers.h"
 #include "editor/pendingsource.h"
-#include "editor/sourceedit.h"
 
 namespace ov {
 
-FileChangeMonitor::FileChangeMonitor(QWidget *dialogParent)
-    : QObject(dialogParent), dialogParent(dialogParent)
+// One tab's file as the tab last read or wrote it, and what the workers
+// found on disk.
+struct FileChangeMonitor::Look {
+    QPointer<SourceEdit> editor;        // one of editor, pending
+    QPointer<PendingSource> pending;
+    QString path;
+    qint64 size = 0;
+    qint64 modifiedMs = 0;
+    QByteArray digest;   // an editor's, of the bytes it holds
+    QByteArray bytes;    // a tab without editor: the bytes it holds
+    // Found: Unchanged also when only the time stamp changed (`touched`).
+    SourceEdit::DiskState state = SourceEdit::DiskUnchanged;
+    bool touched = false;
+    QByteArray found;    // the digest of what the file holds now, if read
+};
+
+// Handed to the workers and back under the mutex: a hand-over the thread
+// checker sees. The pointers in it are only followed on the GUI thread.
+struct FileChangeMonitor::Looks {
+    std::mutex mutex;
+    QList<Look> looks;
+};
+
+namespace {
+
+// As the editor digests what it reads and writes.
+QByteArray digestOf(const QByteArray &bytes)
 {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+bool sameStamp(SourceEdit *editor, const QString &path, qint64 size, qint64 modifiedMs, const QByteArray &digest)
+{
+    const DiskStamp now = editor->diskStamp();
+    return editor->getFilePath() == path && now.size == size && now.modifiedMs == modifiedMs && now.sha1 == digest;
+}
+
+} // namespace
+
+FileChangeMonitor::FileChangeMonitor(QWidget *dialogParent, Workers *workers)
+    : QObject(dialogParent), dialogParent(dialogParent), workers(workers ? workers : Workers::instance())
+{
+    connect(&lookWatcher, &QFutureWatcherBase::finished, this, &FileChangeMonitor::looked);
     settle.setSingleShot(true);
     settle.setInterval(150);
     connect(&settle, &QTimer::timeout, this, &FileChangeMonitor::checkPending);
@@ -101,27 +145,110 @@ void FileChangeMonitor::directoryChanged(const QString &path)
 
 void FileChangeMonitor::checkPending()
 {
-    // A question is open: its answer comes first, the rest is looked at after.
-    if (checking) {
+    // A question is open or files are being read: their answers come
+    // first, the rest is looked at after.
+    if (checking || looking) {
         settle.start();
         return;
     }
-    checking = true;
     const QSet<QString> files = std::exchange(pendingFiles, {});
     const QSet<QString> dirs = std::exchange(pendingDirs, {});
     const auto touched = [&files, &dirs](const QString &path) {
         const QFileInfo info(path);
         return files.contains(info.absoluteFilePath()) || dirs.contains(info.absolutePath());
     };
-    const QList<QPointer<SourceEdit>> current = editors;
-    for (const auto &editor : current) {
-        if (editor && touched(editor->getFilePath()))
-            check(editor);
+    auto batch = std::make_shared<Looks>();
+    for (const auto &editor : std::as_const(editors)) {
+        if (!editor || !touched(editor->getFilePath()))
+            continue;
+        const DiskStamp stamp = editor->diskStamp();
+        // Never read nor written: nothing to protect, nothing to read.
+        if (stamp.size < 0)
+            continue;
+        Look look;
+        look.editor = editor;
+        look.path = editor->getFilePath();
+        look.size = stamp.size;
+        look.modifiedMs = stamp.modifiedMs;
+        look.digest = stamp.sha1;
+        batch->looks.append(look);
     }
-    const QList<QPointer<PendingSource>> waiting = pendings;
-    for (const auto &pending : waiting) {
-        if (pending && touched(pending->getFilePath()))
-            check(pending);
+    for (const auto &pending : std::as_const(pendings)) {
+        if (!pending || !touched(pending->getFilePath()))
+            continue;
+        const LoadedFile &file = pending->loadedFile();
+        Look look;
+        look.pending = pending;
+        look.path = pending->getFilePath();
+        look.size = file.size;
+        look.modifiedMs = file.modified.toMSecsSinceEpoch();
+        look.bytes = file.bytes;
+        batch->looks.append(look);
+    }
+    if (batch->looks.isEmpty()) {
+        sync();
+        return;
+    }
+    looking = batch;
+    lookWatcher.setFuture(workers->run(&FileChangeMonitor::lookAt, batch));
+}
+
+void FileChangeMonitor::lookAt(const std::shared_ptr<Looks> &batch)
+{
+    QList<Look> looks;
+    {
+        std::lock_guard<std::mutex> lock(batch->mutex);
+        looks = batch->looks;
+    }
+    for (Look &look : looks) {
+        const QFileInfo info(look.path);
+        if (!info.exists()) {
+            look.state = SourceEdit::DiskMissing;
+            continue;
+        }
+        if (info.size() == look.size && info.lastModified().toMSecsSinceEpoch() == look.modifiedMs)
+            continue;
+        QByteArray bytes;
+        if (!readFileBytes(look.path, &bytes, nullptr)) {
+            look.state = SourceEdit::DiskChanged;
+            continue;
+        }
+        const bool same = look.pending ? bytes == look.bytes : (look.found = digestOf(bytes)) == look.digest;
+        look.state = same ? SourceEdit::DiskUnchanged : SourceEdit::DiskChanged;
+        look.touched = same;
+    }
+    std::lock_guard<std::mutex> lock(batch->mutex);
+    batch->looks = std::move(looks);
+}
+
+void FileChangeMonitor::looked()
+{
+    const std::shared_ptr<Looks> batch = std::exchange(looking, nullptr);
+    if (!batch)
+        return;
+    QList<Look> looks;
+    {
+        std::lock_guard<std::mutex> lock(batch->mutex);
+        looks = std::move(batch->looks);
+    }
+    checking = true;
+    for (const Look &look : std::as_const(looks)) {
+        if (look.editor) {
+            // Saved or reloaded since: what was read says nothing of it.
+            if (!sameStamp(look.editor, look.path, look.size, look.modifiedMs, look.digest)) {
+                pendingFiles.insert(QFileInfo(look.path).absoluteFilePath());
+                settle.start();
+            } else if (look.touched) {
+                check(look.editor);   // same bytes: the editor takes the new stamp
+            } else {
+                act(look.editor, look.state, look.state == SourceEdit::DiskChanged ? look.found : look.digest);
+            }
+        } else if (look.pending) {
+            if (look.touched)
+                check(look.pending);
+            else
+                act(look.pending, look.state);
+        }
     }
     checking = false;
     sync();
@@ -129,9 +256,14 @@ void FileChangeMonitor::checkPending()
 
 void FileChangeMonitor::check(SourceEdit *editor)
 {
-    const QString path = editor->getFilePath();
     QByteArray digest;
-    switch (editor->checkDisk(&digest)) {
+    act(editor, editor->checkDisk(&digest), digest);
+}
+
+void FileChangeMonitor::act(SourceEdit *editor, SourceEdit::DiskState state, const QByteArray &digest)
+{
+    const QString path = editor->getFilePath();
+    switch (state) {
     case SourceEdit::DiskUnchanged:
         editor->diskMissingReported = false;
         declined.remove(editor);
@@ -166,8 +298,13 @@ void FileChangeMonitor::check(SourceEdit *editor)
 
 void FileChangeMonitor::check(PendingSource *pending)
 {
+    act(pending, pending->checkDisk());
+}
+
+void FileChangeMonitor::act(PendingSource *pending, SourceEdit::DiskState state)
+{
     // Its text is modified: a changed file is left to the save, which asks.
-    switch (pending->checkDisk()) {
+    switch (state) {
     case SourceEdit::DiskUnchanged:
         pending->diskMissingReported = false;
         return;

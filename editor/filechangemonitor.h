@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileSystemWatcher>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -8,23 +9,29 @@
 #include <QSet>
 #include <QTimer>
 
+#include <memory>
+
+#include "editor/sourceedit.h"
+
 class QWidget;
 
 namespace ov {
 
 class PendingSource;
-class SourceEdit;
+class Workers;
 
 // Notices when another program changes or removes a file open in an editor:
 // an unmodified document is offered a reload, a removed file is reported
 // and its document kept. A modified document is left alone; its save asks
-// before overwriting (see SourceEdit::checkDisk).
+// before overwriting (see SourceEdit::checkDisk). Files that changed are
+// read and compared on the application's workers, not in the window.
 class FileChangeMonitor : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit FileChangeMonitor(QWidget *dialogParent);
+    // `workers` null: the application's.
+    explicit FileChangeMonitor(QWidget *dialogParent, Workers *workers = nullptr);
 
     void watch(SourceEdit *editor);
     // Tabs without an editor yet: a modified text whose file may go away.
@@ -38,8 +45,14 @@ private Q_SLOTS:
     void checkPending();
 
 private:
+    struct Look;
+    struct Looks;
+    static void lookAt(const std::shared_ptr<Looks> &looks);
+    void looked();
     void check(SourceEdit *editor);
     void check(PendingSource *pending);
+    void act(SourceEdit *editor, SourceEdit::DiskState state, const QByteArray &digest);
+    void act(PendingSource *pending, SourceEdit::DiskState state);
     void reportMissing(const QString &path);
 
     QWidget *dialogParent;
@@ -52,6 +65,9 @@ private:
     QTimer settle; // other programs write in bursts: look once they are done
     QTimer syncLater;
     bool checking = false;
+    Workers *workers;
+    std::shared_ptr<Looks> looking;   // the files the workers are reading
+    QFutureWatcher<void> lookWatcher;
 };
 
 } // namespace ov
