@@ -29,6 +29,23 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return f.write(bytes) == bytes.size();
 }
 
+// A file of `size` bytes: `head`, then `line` over and over, cut at `size`.
+inline bool writeBigFile(const QString &path, qint64 size, const QByteArray &head, const QByteArray &line)
+{
+    QByteArray chunk;
+    while (chunk.size() < 1024 * 1024)
+        chunk += line;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(head) != head.size())
+        return false;
+    for (qint64 left = size - head.size(); left > 0; left -= chunk.size()) {
+        const QByteArray piece = chunk.left(qsizetype(qMin<qint64>(left, chunk.size())));
+        if (f.write(piece) != piece.size())
+            return false;
+    }
+    return f.size() == size;
+}
+
 inline QByteArray readFile(const QString &path)
 {
     QFile f(path);

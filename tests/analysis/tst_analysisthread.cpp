@@ -13,6 +13,7 @@
 #include "analysis/core/projectloadingthread.h"
 #include "analysis/fileparsingdialog.h"
 #include "app/dodivez.h"
+#include "editor/core/workers.h"
 #include "project/core/projectfile.h"
 #include "project/project.h"
 #include "testutil.h"
@@ -83,6 +84,7 @@ private Q_SLOTS:
     void projectRunsAndUpdates();
     void requestsDuringRunGiveOneMoreRun();
     void closingDuringRunsManyTimes();
+    void closingDuringABigFileDoesNotWait();
     void reopeningReadsNothingUnchanged();
     void forceUpdate();
     void indexTool();
@@ -256,6 +258,46 @@ void TestAnalysisThread::closingDuringRunsManyTimes()
     for (const PHPFileDescription &d : project.codeModel().fileDescriptions())
         QVERIFY2(d.name.startsWith(other.dir.path()), qPrintable(d.name));
     QVERIFY(project.isKnownFunction(QStringLiteral("fn_2_0")));
+}
+
+// The run is in the middle of a file as big as the analyser takes: closing
+// returns to the event loop at once, and a run started while the stopped
+// one still reads its file gets a correct result of its own.
+void TestAnalysisThread::closingDuringABigFileDoesNotWait()
+{
+    QTemporaryDir bigDir;
+    const QString big = bigDir.filePath(QStringLiteral("big.php"));
+    QVERIFY(ovtest::writeBigFile(big, PhpAnalyser::MaxFileSize,
+                                 "<?php\nfunction big_one($a) { strlen($a); }\n/*\n", "a long comment line\n"));
+    ProjectFile bigProject;
+    bigProject.root.name = QStringLiteral("big");
+    bigProject.root.children.append({ProjectNode::File, QString(), big, {}});
+    const QString bigProjectFile = bigDir.filePath(QStringLiteral("big.vuzar"));
+    QVERIFY(bigProject.write(bigProjectFile));
+    Site site(3);
+
+    Project project(nullptr, nullptr);
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(project.loadProject(bigProjectFile));
+        QTest::qWait(40);   // inside the big file
+        QVERIFY(project.analysisThread()->isBusy());
+        QElapsedTimer t;
+        t.start();
+        if (round == 0)
+            project.closeProject();
+        else
+            QVERIFY(project.loadProject(site.projectFile));
+        QCoreApplication::processEvents();
+        QVERIFY2(t.elapsed() < 50, qPrintable(QStringLiteral("took %1 ms").arg(t.elapsed())));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!project.analysisThread()->isBusy(), 20000);
+    // The stopped runs end too; nothing of theirs arrives.
+    Workers::instance()->pool()->waitForDone();
+    QTest::qWait(50);
+    QVERIFY(project.isKnownFunction(QStringLiteral("fn_2_39")));
+    QVERIFY(!project.isKnownFunction(QStringLiteral("big_one")));
+    QCOMPARE(project.codeModel().fileDescriptions().keys().size(), 3);
+    QVERIFY(!project.analysisThread()->isRunning());
 }
 
 void TestAnalysisThread::reopeningReadsNothingUnchanged()

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <QTextCursor>
 
 #include "app/dodivez.h"
+#include "editor/core/workers.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
 #include "search/core/filesearch.h"
@@ -172,6 +174,35 @@ private Q_SLOTS:
         QCOMPARE(tree->topLevelItemCount(), 0);
         QVERIFY(!tree->isFilling());
         QCOMPARE(filled.count(), 1);
+    }
+
+    // Clearing the window while the search is inside a 64 MB file returns
+    // at once; the next search gets its own hits only.
+    void cancellingInABigFileDoesNotWait()
+    {
+        const QString big = dir.filePath("big.php");
+        QVERIFY(ovtest::writeBigFile(big, 64 * 1024 * 1024, "", "hit and more text on a line\n"));
+        const QString small = dir.filePath("small.php");
+        QVERIFY(ovtest::writeFile(small, "one hit\nno\nhit two\n"));
+        FindResults *tree = window->findResults(0);
+        QSignalSpy filled(tree, &FindResults::filled);
+        tree->fill(new FileSearch({SearchSource{big, QString(), false}}, TextMatcher("hit", false, true)));
+        QTest::qWait(40);   // inside the big file
+        QElapsedTimer t;
+        t.start();
+        tree->clear();
+        QCoreApplication::processEvents();
+        QVERIFY2(t.elapsed() < 50, qPrintable(QStringLiteral("took %1 ms").arg(t.elapsed())));
+
+        tree->fill(new FileSearch({SearchSource{small, QString(), false}}, TextMatcher("hit", false, true)));
+        QVERIFY(filled.wait(20000));
+        Workers::instance()->pool()->waitForDone();   // the stopped search ends too
+        QTest::qWait(100);
+        QCOMPARE(filled.count(), 1);
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+        QCOMPARE(tree->topLevelItem(0)->child(1)->text(0), QStringLiteral("small.php (3): hit two"));
+        QFile::remove(big);
     }
 
     void dialogLayout()
