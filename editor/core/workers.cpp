@@ -11,14 +11,19 @@ namespace ov {
 
 namespace {
 
-// Both are touched on the GUI thread only.
+// A database read on a thread of its own may ask for the workers too.
+std::mutex instanceMutex;
 Workers *registered = nullptr;
 Workers *fallback = nullptr;
 
 void dropFallback()
 {
-    delete fallback;
-    fallback = nullptr;
+    Workers *dropped;
+    {
+        std::lock_guard<std::mutex> lock(instanceMutex);
+        dropped = std::exchange(fallback, nullptr);
+    }
+    delete dropped;
 }
 
 } // namespace
@@ -26,6 +31,10 @@ void dropFallback()
 Workers::Workers(int maxThreads)
 {
     threads.setMaxThreadCount(maxThreads > 0 ? maxThreads : qMax(2, QThread::idealThreadCount()));
+    // -1: the fallback, made by instance() under the lock.
+    if (maxThreads < 0)
+        return;
+    std::lock_guard<std::mutex> lock(instanceMutex);
     if (!registered)
         registered = this;
 }
@@ -33,6 +42,7 @@ Workers::Workers(int maxThreads)
 Workers::~Workers()
 {
     threads.waitForDone();
+    std::lock_guard<std::mutex> lock(instanceMutex);
     if (registered == this)
         registered = nullptr;
 }
@@ -76,10 +86,11 @@ void Workers::forEach(QThreadPool *pool, qsizetype count, int maxHelpers,
 
 Workers *Workers::instance()
 {
+    std::lock_guard<std::mutex> lock(instanceMutex);
     if (registered)
         return registered;
     if (!fallback) {
-        fallback = new Workers;
+        fallback = new Workers(-1);
         // Waited for before the application object goes; without one the
         // process ends with the work.
         if (QCoreApplication::instance())

@@ -16,7 +16,8 @@ namespace ov {
 class Workers
 {
 public:
-    // At least two threads: a long run must leave room for a short one.
+    // `maxThreads` 0: as many as the processor runs side by side, at least
+    // two, so that a long run leaves room for a short one.
     explicit Workers(int maxThreads = 0);
     ~Workers();
     Workers(const Workers &) = delete;
