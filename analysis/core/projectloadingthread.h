@@ -86,7 +86,6 @@ Q_SIGNALS:
 private:
     struct Run;
     void runEnded(const std::shared_ptr<Run> &ended);
-    void announceFinished();
 
     Workers *workers;
     std::shared_ptr<Run> current;   // the run started last, until stopped
