@@ -366,12 +366,12 @@ void PhpAnalyser::analyseProject(const QStringList &files, int threads, QThreadP
 {
     // The helpers take only threads that are free: the run may itself be
     // running on `pool`.
+    const int helpers = threads - 2;
     QThreadPool own;
     if (!pool) {
-        own.setMaxThreadCount(qMax(1, threads - 1));
+        own.setMaxThreadCount(qMax(1, helpers));
         pool = &own;
     }
-    const int helpers = threads - 1;
     startRun();
     // As many names as last time, give or take a few.
     qsizetype functions = 0;
@@ -380,11 +380,11 @@ void PhpAnalyser::analyseProject(const QStringList &files, int threads, QThreadP
     projectNames.reserve(functions);
     projectNameSet.reserve(functions);
     caching = true;
-    if (helpers > 0)
+    if (threads > 1)
         prefetch(files, pool, helpers);
     for (const QString &file : files)
         collectFunctionNames(file);
-    if (helpers > 0 && !scans.isEmpty() && !stopped()) {
+    if (threads > 1 && !scans.isEmpty() && !stopped()) {
         // The names are complete: the changed files' functions are sorted
         // out side by side, the rest of the pass stays in order.
         std::vector<Scan *> pending;

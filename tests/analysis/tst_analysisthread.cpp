@@ -78,6 +78,7 @@ class TestAnalysisThread : public QObject
 private Q_SLOTS:
     void initTestCase() { ovtest::isolate(); }
     void threadResultEqualsRunInPlace();
+    void readingSideBySideOnASharedPool();
     void startDuringRunIsRefused();
     void stopIsPromptAndDropsResult();
     void newerDescriptionsWin();
@@ -115,6 +116,43 @@ void TestAnalysisThread::threadResultEqualsRunInPlace()
     }
     const PHPFunctionDefinition f = inPlace.analysed.value(site.files.at(3)).functions.value(QStringLiteral("fn_3_7"));
     QCOMPARE(f.functionCalls, (QStringList{"strlen", "fn_4_7"}));
+}
+
+// Runs that read with helpers from the pool they run on, while the pool
+// has no thread free, complete (none waits for a thread) with the result
+// of a run that reads one file after the other.
+void TestAnalysisThread::readingSideBySideOnASharedPool()
+{
+    Site site(40);
+    AnalysisJob one = site.job();
+    one.threads = 1;
+    AnalysisResult expected;
+    QVERIFY(runAnalysis(one, nullptr, &expected));
+
+    Workers workers(2);
+    AnalysisJob several = site.job();
+    several.threads = 4;
+    several.pool = workers.pool();
+    const auto run = [several] {
+        AnalysisResult r;
+        runAnalysis(several, nullptr, &r);
+        return r;
+    };
+    QList<QFuture<AnalysisResult>> runs;
+    for (int i = 0; i < 3; ++i)
+        runs.append(workers.run(run));
+    several.pool = nullptr;   // a pool of the run's own
+    AnalysisResult own;
+    QVERIFY(runAnalysis(several, nullptr, &own));
+    runs.append(QtFuture::makeReadyFuture(own));
+    for (QFuture<AnalysisResult> &f : runs) {
+        const AnalysisResult r = f.result();
+        QCOMPARE(r.filesRead, 40);
+        QCOMPARE(r.projectFunctionNames, expected.projectFunctionNames);
+        QCOMPARE(functionCount(r.analysed), functionCount(expected.analysed));
+        QCOMPARE(r.analysed.value(site.files.at(5)).functions.value("fn_5_3").functionCalls,
+                 expected.analysed.value(site.files.at(5)).functions.value("fn_5_3").functionCalls);
+    }
 }
 
 void TestAnalysisThread::startDuringRunIsRefused()
