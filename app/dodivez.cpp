@@ -15,11 +15,12 @@
 
 #include "app/aboutdialog.h"
 #include "app/clickablelabel.h"
-#include "app/dialogs.h"
-#include "app/resources.h"
+#include "host/dialogs.h"
+#include "host/resources.h"
 #include "editor/mainview.h"
 #include "editor/recovery.h"
 #include "editor/sourceedit.h"
+#include "project/callgraphproject.h"
 #include "project/fileexplorerplane.h"
 #include "project/project.h"
 #include "search/finddialog.h"
@@ -64,6 +65,7 @@ DODIvez::DODIvez(const QStringList &startPaths, QWidget *parent)
                            Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     projectTree = new Project(this, projectDock);
     projectTree->setObjectName(QStringLiteral("ProjectExplorer"));
+    projectCallGraph = std::make_unique<ProjectCallGraphSource>(projectTree);
     projectDock->setWidget(projectTree);
     projectDock->setObjectName(QStringLiteral("ProjectExplorerDock"));
     addDockWidget(Qt::LeftDockWidgetArea, projectDock);
@@ -454,6 +456,34 @@ void DODIvez::toogleBookmarkByCursor()
 void DODIvez::setFunctionNames(QStringList names)
 {
     view->setFunctionNames(names);
+}
+
+const CallGraphSource *DODIvez::callGraphSource() const
+{
+    return projectCallGraph.get();
+}
+
+bool DODIvez::openFileAtLine(const QString &name, int line)
+{
+    if (!view->addSource(name))
+        return false;
+    if (SourceEdit *editor = view->getSource(name))
+        editor->goToLine(line);
+    return true;
+}
+
+bool DODIvez::openFileAtPosition(const QString &name, int position)
+{
+    if (!view->addSource(name))
+        return false;
+    if (SourceEdit *editor = view->getSource(name))
+        editor->goToPosition(position);
+    return true;
+}
+
+void DODIvez::showStatusMessage(const QString &text, int timeout)
+{
+    statusBar()->showMessage(text, timeout);
 }
 
 void DODIvez::setStatusLineNumberVisible(bool visible)

@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "app/recentlist.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"

@@ -12,7 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"
 #include "editor/pendingsource.h"

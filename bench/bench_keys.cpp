@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "editor/sourceedit.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <ctime>
 #include <vector>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"

@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "editor/core/documentjournal.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"

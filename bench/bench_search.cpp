@@ -16,7 +16,7 @@
 #include <sys/resource.h>
 
 #include "bench/benchclock.h"
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/mainview.h"
 #include "project/project.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/mainview.h"
 

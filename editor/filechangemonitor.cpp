@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsView>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -21,9 +22,9 @@
 
 #include "analysis/callgraphfunction.h"
 #include "analysis/callgraphviewer.h"
-#include "app/dialogs.h"
-#include "app/resources.h"
-#include "app/dodivez.h"
+#include "host/dialogs.h"
+#include "host/host.h"
+#include "host/resources.h"
 #include "editor/pendingsource.h"
 #include "editor/phpsyntaxhighlighter.h"
 #include "editor/recovery.h"
@@ -52,8 +53,8 @@ bool hasLoneCarriageReturn(QByteArrayView head)
 
 } // namespace
 
-MainView::MainView(DODIvez *parent)
-    : QTabWidget(parent), mainWindow(parent)
+MainView::MainView(Host *host)
+    : QTabWidget(host ? host->hostWindow() : nullptr), mainWindow(host)
 {
     initResources();
     setMovable(true);

@@ -4,14 +4,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
 
-#include "app/dialogs.h"
-#include "app/dodivez.h"
+#include "host/dialogs.h"
+#include "host/host.h"
 #include "editor/addinfopanel.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
@@ -71,7 +70,7 @@ void DocumentRecovery::recoverOrphans()
         case Recover:
             found.slot = std::move(slot);
             approved.insert_or_assign(path, std::move(found));
-            if (DODIvez *w = view->getMainWindow())
+            if (Host *w = view->getMainWindow())
                 w->openFile(path);
             else
                 view->addSource(path);
@@ -94,8 +93,8 @@ void DocumentRecovery::attach(SourceEdit *editor)
     connect(editor, &SourceEdit::bookmarksChanged, journal, &DocumentJournal::noteBookmarksChanged);
     connect(editor, &SourceEdit::diskStateChanged, journal, &DocumentJournal::noteSourceChanged);
     connect(journal, &DocumentJournal::writeFailed, this, [this](const QString &reason) {
-        if (DODIvez *w = view->getMainWindow())
-            w->statusBar()->showMessage(QStringLiteral("Cannot write the recovery journal: %1").arg(reason), 10000);
+        if (Host *w = view->getMainWindow())
+            w->showStatusMessage(QStringLiteral("Cannot write the recovery journal: %1").arg(reason), 10000);
     });
 
     const QString path = absolutePath(editor->getFilePath());

@@ -6,7 +6,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "editor/addinfopanel.h"
 
 namespace ov {

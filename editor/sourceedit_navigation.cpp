@@ -16,7 +16,7 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "editor/core/includetarget.h"
 #include "editor/mainview.h"
 #include "project/project.h"

@@ -4,11 +4,12 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMainWindow>
 
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/phpanalyser.h"
 #include "analysis/fileparsingdialog.h"
-#include "app/dodivez.h"
+#include "host/host.h"
 #include "project/core/projectfile.h"
 
 namespace ov {
@@ -21,8 +22,8 @@ void Project::initAnalysis()
     fileParsingDialog = new FileParsingDialog(dialogParent());
     model.setBuiltinFunctions(PhpAnalyser::loadBuiltinFunctions());
     if (mainWindow) {
-        connect(loadingThread, SIGNAL(started()), mainWindow, SLOT(setStatusProgressShow()));
-        connect(loadingThread, SIGNAL(finished()), mainWindow, SLOT(setStatusProgressHide()));
+        connect(loadingThread, SIGNAL(started()), mainWindow->hostWindow(), SLOT(setStatusProgressShow()));
+        connect(loadingThread, SIGNAL(finished()), mainWindow->hostWindow(), SLOT(setStatusProgressHide()));
     }
     connect(loadingThread, &QThread::finished, this, &Project::parsingFinished);
 }

@@ -2,10 +2,9 @@
 #include "project/project.h"
 
 #include <QDir>
-#include <QStatusBar>
 #include <QTimer>
 
-#include "app/dodivez.h"
+#include "host/host.h"
 #include "editor/core/textfile.h"
 #include "project/core/projectfile.h"
 #include "project/projectlistitem.h"
@@ -57,9 +56,9 @@ void Project::writeEditedProject()
     QString error;
     if (!writeFileAtomically(projectFileName, bytes, &error)) {
         if (!autoSaveFailing && mainWindow)
-            mainWindow->statusBar()->showMessage(QStringLiteral("Cannot write project file %1: %2")
-                                                     .arg(QDir::toNativeSeparators(projectFileName), error),
-                                                 10000);
+            mainWindow->showStatusMessage(QStringLiteral("Cannot write project file %1: %2")
+                                              .arg(QDir::toNativeSeparators(projectFileName), error),
+                                          10000);
         autoSaveFailing = true;
         return;
     }

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 #include "editor/mainview.h"
 #include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
