@@ -15,11 +15,11 @@
 
 #include "app/aboutdialog.h"
 #include "app/clickablelabel.h"
-#include "host/dialogs.h"
-#include "host/resources.h"
 #include "editor/mainview.h"
 #include "editor/recovery.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
+#include "host/resources.h"
 #include "project/callgraphproject.h"
 #include "project/fileexplorerplane.h"
 #include "project/project.h"

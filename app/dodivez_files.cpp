@@ -8,11 +8,11 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 
-#include "host/dialogs.h"
 #include "app/recentlist.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
 #include "project/core/projectfile.h"
 #include "project/project.h"
 

@@ -12,11 +12,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "host/dialogs.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"
 #include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
 #include "project/project.h"
 #include "search/core/filesearch.h"
 #include "search/core/textsearch.h"

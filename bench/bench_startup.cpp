@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <ctime>
 
-#include "host/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/mainview.h"
+#include "host/dialogs.h"
 
 namespace {
 

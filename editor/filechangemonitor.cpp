@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
-#include "host/dialogs.h"
 #include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
 
 namespace ov {
 

@@ -22,13 +22,13 @@
 
 #include "analysis/callgraphfunction.h"
 #include "analysis/callgraphviewer.h"
-#include "host/dialogs.h"
-#include "host/host.h"
-#include "host/resources.h"
 #include "editor/pendingsource.h"
 #include "editor/phpsyntaxhighlighter.h"
 #include "editor/recovery.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
+#include "host/host.h"
+#include "host/resources.h"
 
 namespace ov {
 

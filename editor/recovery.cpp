@@ -9,11 +9,11 @@
 #include <QTextDocument>
 #include <algorithm>
 
-#include "host/dialogs.h"
-#include "host/host.h"
 #include "editor/addinfopanel.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
+#include "host/host.h"
 
 namespace ov {
 

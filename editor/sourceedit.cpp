@@ -13,11 +13,11 @@
 #include <QTextBlock>
 #include <QToolTip>
 
-#include "host/dialogs.h"
-#include "host/host.h"
 #include "editor/addinfopanel.h"
 #include "editor/mainview.h"
 #include "editor/pendingsource.h"
+#include "host/dialogs.h"
+#include "host/host.h"
 #include "project/project.h"
 
 namespace ov {

@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QTimer>
 
-#include "host/host.h"
 #include "editor/core/textfile.h"
+#include "host/host.h"
 #include "project/core/projectfile.h"
 #include "project/projectlistitem.h"
 
