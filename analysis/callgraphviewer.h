@@ -27,7 +27,8 @@ public:
     CallGraphViewer(Host *mainWindow, QObject *parent);
     ~CallGraphViewer() override;
 
-    // The model the graphs are read from; by default the host's. The source must outlive the viewer or be replaced.
+    // The model the graphs are read from; by default the host's (the open
+    // project's). The source must outlive the viewer or be replaced.
     void setSource(const CallGraphSource *source);
 
     // Replace the scene's content by the graph of the functions `fn` calls,

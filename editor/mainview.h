@@ -28,7 +28,7 @@ class MainView : public QTabWidget
     Q_OBJECT
 
 public:
-    // A null host makes a document area of its own, as tests use.
+    // Without a host (as in some tests) the area stands alone.
     explicit MainView(Host *host);
 
     Host *getMainWindow() const { return mainWindow; }

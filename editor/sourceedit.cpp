@@ -114,7 +114,8 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     // A click or a move out of an automatic pair forgets its closer.
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { prunePendingPairs(); });
     if (Host *w = mainWindow())
-        connect(this, &SourceEdit::overwriteModeChanged, w->hostWindow(), [w](bool on) { w->setStatusOverwriteMode(on); });
+        connect(this, &SourceEdit::overwriteModeChanged, w->hostWindow(),
+                [w](bool on) { w->setStatusOverwriteMode(on); });
 }
 
 SourceEdit::~SourceEdit()

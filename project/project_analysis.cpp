@@ -21,9 +21,9 @@ void Project::initAnalysis()
     // Without a main window the tree owns the dialog, or nothing would delete it.
     fileParsingDialog = new FileParsingDialog(dialogParent());
     model.setBuiltinFunctions(PhpAnalyser::loadBuiltinFunctions());
-    if (mainWindow) {
-        connect(loadingThread, SIGNAL(started()), mainWindow->hostWindow(), SLOT(setStatusProgressShow()));
-        connect(loadingThread, SIGNAL(finished()), mainWindow->hostWindow(), SLOT(setStatusProgressHide()));
+    if (Host *host = mainWindow) {
+        connect(loadingThread, &QThread::started, host->hostWindow(), [host] { host->setStatusProgressShow(); });
+        connect(loadingThread, &QThread::finished, host->hostWindow(), [host] { host->setStatusProgressHide(); });
     }
     connect(loadingThread, &QThread::finished, this, &Project::parsingFinished);
 }
