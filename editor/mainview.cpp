@@ -1,4 +1,5 @@
 #include "editor/mainview.h"
+#include "editor/core/editorlog.h"
 #include "editor/filechangemonitor.h"
 
 #include <QAction>
@@ -550,8 +551,11 @@ void MainView::copyFilePath()
 
 void MainView::openFileFolder()
 {
-    if (SourceEdit *editor = getCurrentSource())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(editor->getFileDir()).absoluteFilePath()));
+    if (SourceEdit *editor = getCurrentSource()) {
+        const QString folder = QFileInfo(editor->getFileDir()).absoluteFilePath();
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+            qCWarning(lcEditor, "cannot open the folder %s", qUtf8Printable(folder));
+    }
 }
 
 void MainView::paintEvent(QPaintEvent *)
