@@ -37,8 +37,9 @@ bool readEditorText(const QString &fileName, QString *text)
 {
     QByteArray bytes;
     QString error;
-    if (QFileInfo(fileName).size() > MaxSearchedFileSize) {
-        qCDebug(lcSearch, "skipped %s: too large", qUtf8Printable(fileName));
+    const QFileInfo info(fileName);
+    if (!info.exists() || info.size() > MaxSearchedFileSize) {
+        qCDebug(lcSearch, "skipped %s: %s", qUtf8Printable(fileName), info.exists() ? "too large" : "no such file");
         return false;
     }
     if (!readFileBytes(fileName, &bytes, &error)) {

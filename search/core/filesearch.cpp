@@ -24,8 +24,12 @@ bool readRegularFile(const QString &fileName, QByteArray *buffer)
 #if defined(Q_OS_UNIX)
     const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        qCWarning(lcSearch, "cannot search %s: %s", qUtf8Printable(fileName),
-                  qUtf8Printable(qt_error_string(errno)));
+        // A project may list files deleted since: no failure.
+        const int error = errno;
+        if (error == ENOENT)
+            qCDebug(lcSearch, "skipped %s: no such file", qUtf8Printable(fileName));
+        else
+            qCWarning(lcSearch, "cannot search %s: %s", qUtf8Printable(fileName), qUtf8Printable(qt_error_string(error)));
         return false;
     }
     struct stat st;
