@@ -1,5 +1,4 @@
 #include "editor/mainview.h"
-#include "editor/core/editorlog.h"
 #include "editor/filechangemonitor.h"
 
 #include <QAction>
@@ -25,6 +24,7 @@
 #include "app/dialogs.h"
 #include "app/resources.h"
 #include "app/dodivez.h"
+#include "editor/core/editorlog.h"
 #include "editor/pendingsource.h"
 #include "editor/phpsyntaxhighlighter.h"
 #include "editor/recovery.h"

@@ -1,5 +1,4 @@
 #include "editor/core/documentjournal.h"
-#include "editor/core/editorlog.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -11,6 +10,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 #include <QTimer>
+
+#include "editor/core/editorlog.h"
 
 namespace ov {
 
