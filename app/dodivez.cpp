@@ -463,22 +463,25 @@ const CallGraphSource *DODIvez::callGraphSource() const
     return projectCallGraph.get();
 }
 
+SourceEdit *DODIvez::showSource(const QString &name)
+{
+    return view->addSource(name) ? view->getSource(name) : nullptr;
+}
+
 bool DODIvez::openFileAtLine(const QString &name, int line)
 {
-    if (!view->addSource(name))
-        return false;
-    if (SourceEdit *editor = view->getSource(name))
+    SourceEdit *editor = showSource(name);
+    if (editor)
         editor->goToLine(line);
-    return true;
+    return editor != nullptr;
 }
 
 bool DODIvez::openFileAtPosition(const QString &name, int position)
 {
-    if (!view->addSource(name))
-        return false;
-    if (SourceEdit *editor = view->getSource(name))
+    SourceEdit *editor = showSource(name);
+    if (editor)
         editor->goToPosition(position);
-    return true;
+    return editor != nullptr;
 }
 
 void DODIvez::showStatusMessage(const QString &text, int timeout)

@@ -27,6 +27,7 @@ class FindResults;
 class MainView;
 class Output;
 class Project;
+class SourceEdit;
 class SyntaxCheck;
 
 // The main window: owns and wires every component; its slots are the
@@ -159,6 +160,8 @@ private:
     void addToRecentFiles(const QString &fileName);
     void addToRecentProjects(const QString &fileName);
     bool closeAllTabs();
+    // The file's editor, opened in a tab (not a recent file) if need be.
+    SourceEdit *showSource(const QString &name);
     void runFastSearch(const QString &text);
 
     // Project lifetime around the file commands (dodivez_files.cpp). A
