@@ -1,19 +1,14 @@
 #include "analysis/callgraphviewer.h"
 
 #include <QHash>
-#include <QMainWindow>
 #include <QQueue>
-#include <QStatusBar>
 #include <algorithm>
 #include <optional>
 
 #include "analysis/callgraphcall.h"
 #include "analysis/callgraphfunction.h"
 #include "analysis/callgraphlayout.h"
-#include "analysis/callgraphproject.h"
-#include "app/dodivez.h"
-#include "editor/mainview.h"
-#include "editor/sourceedit.h"
+#include "host/host.h"
 
 namespace ov {
 
@@ -92,8 +87,8 @@ private:
 
 } // namespace
 
-CallGraphViewer::CallGraphViewer(DODIvez *mainWindow, MainView *parent)
-    : QGraphicsScene(parent), mainWindow(mainWindow), mainView(parent)
+CallGraphViewer::CallGraphViewer(Host *mainWindow, QObject *parent)
+    : QGraphicsScene(parent), mainWindow(mainWindow)
 {
     spreadOffsets.fill(0, levelCount);
     levelOffsets.fill(0, levelCount);
@@ -114,9 +109,7 @@ const CallGraphSource *CallGraphViewer::model() const
 {
     if (source)
         return source;
-    if (!projectSource && mainWindow && mainWindow->project())
-        const_cast<CallGraphViewer *>(this)->projectSource = std::make_unique<ProjectCallGraphSource>(mainWindow->project());
-    return projectSource.get();
+    return mainWindow ? mainWindow->callGraphSource() : nullptr;
 }
 
 void CallGraphViewer::drawCallGraph(PHPFunctionDefinition fn)
@@ -183,7 +176,7 @@ void CallGraphViewer::drawGraph(const PHPFunctionDefinition &fn, const QString &
     arrange(Qt::Horizontal);
 
     if (notDrawn > 0 && mainWindow)
-        mainWindow->statusBar()->showMessage(
+        mainWindow->showStatusMessage(
             QStringLiteral("The graph is too large: %1 calls are not drawn.").arg(notDrawn), 5000);
 }
 
@@ -269,14 +262,10 @@ void CallGraphViewer::goToDeclaration()
         const CallGraphSource *m = model();
         file = m ? m->findFunctionFiles(node->getDefinition().name).value(0) : QString();
     }
-    if (file.isEmpty() || !mainView)
+    if (file.isEmpty() || !mainWindow)
         return;
-    if (mainWindow)
-        mainWindow->openFile(file);
-    else
-        mainView->addSource(file);
-    if (SourceEdit *editor = mainView->getSource(file))
-        editor->goToPosition(node->getDefinition().startPos);
+    if (mainWindow->openFile(file))
+        mainWindow->openFileAtPosition(file, node->getDefinition().startPos);
 }
 
 void CallGraphViewer::showCallGraph()

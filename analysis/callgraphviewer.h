@@ -2,7 +2,6 @@
 
 #include <QGraphicsScene>
 #include <QVector>
-#include <memory>
 
 #include "analysis/callgraphsource.h"
 #include "analysis/core/phprecords.h"
@@ -10,8 +9,7 @@
 namespace ov {
 
 class CallGraphFunction;
-class DODIvez;
-class MainView;
+class Host;
 
 // Draws, for one function, the tree of the functions it calls (or of the
 // functions that call it) down to four levels, as boxes joined by arrows.
@@ -25,11 +23,12 @@ public:
     // on each of four levels) would otherwise take minutes to build.
     enum { DefaultNodeLimit = 2000 };
 
-    CallGraphViewer(DODIvez *mainWindow, MainView *parent);
+    // Files open through the host; without one, the viewer only draws.
+    CallGraphViewer(Host *mainWindow, QObject *parent);
     ~CallGraphViewer() override;
 
-    // The model the graphs are read from; by default the main window's
-    // project. The source must outlive the viewer or be replaced.
+    // The model the graphs are read from; by default the host's (the open
+    // project's). The source must outlive the viewer or be replaced.
     void setSource(const CallGraphSource *source);
 
     // Replace the scene's content by the graph of the functions `fn` calls,
@@ -67,15 +66,13 @@ private:
     CallGraphFunction *selectedFunction() const;
     const CallGraphSource *model() const;
 
-    DODIvez *mainWindow;
-    MainView *mainView;
+    Host *mainWindow;
     CallGraphFunction *root = nullptr;
     QVector<int> spreadOffsets;
     QVector<int> levelOffsets;
     int levelCount = 5;
 
     const CallGraphSource *source = nullptr;
-    std::unique_ptr<CallGraphSource> projectSource;
     bool callerGraph = false;
     int nodeLimit = DefaultNodeLimit;
     int notDrawn = 0;

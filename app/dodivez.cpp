@@ -15,11 +15,12 @@
 
 #include "app/aboutdialog.h"
 #include "app/clickablelabel.h"
-#include "app/dialogs.h"
-#include "app/resources.h"
 #include "editor/mainview.h"
 #include "editor/recovery.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
+#include "host/resources.h"
+#include "project/callgraphproject.h"
 #include "project/fileexplorerplane.h"
 #include "project/project.h"
 #include "search/finddialog.h"
@@ -64,6 +65,7 @@ DODIvez::DODIvez(const QStringList &startPaths, QWidget *parent)
                            Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     projectTree = new Project(this, projectDock);
     projectTree->setObjectName(QStringLiteral("ProjectExplorer"));
+    projectCallGraph = std::make_unique<ProjectCallGraphSource>(projectTree);
     projectDock->setWidget(projectTree);
     projectDock->setObjectName(QStringLiteral("ProjectExplorerDock"));
     addDockWidget(Qt::LeftDockWidgetArea, projectDock);
@@ -454,6 +456,37 @@ void DODIvez::toogleBookmarkByCursor()
 void DODIvez::setFunctionNames(QStringList names)
 {
     view->setFunctionNames(names);
+}
+
+const CallGraphSource *DODIvez::callGraphSource() const
+{
+    return projectCallGraph.get();
+}
+
+SourceEdit *DODIvez::showSource(const QString &name)
+{
+    return view->addSource(name) ? view->getSource(name) : nullptr;
+}
+
+bool DODIvez::openFileAtLine(const QString &name, int line)
+{
+    SourceEdit *editor = showSource(name);
+    if (editor)
+        editor->goToLine(line);
+    return editor != nullptr;
+}
+
+bool DODIvez::openFileAtPosition(const QString &name, int position)
+{
+    SourceEdit *editor = showSource(name);
+    if (editor)
+        editor->goToPosition(position);
+    return editor != nullptr;
+}
+
+void DODIvez::showStatusMessage(const QString &text, int timeout)
+{
+    statusBar()->showMessage(text, timeout);
 }
 
 void DODIvez::setStatusLineNumberVisible(bool visible)

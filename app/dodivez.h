@@ -3,6 +3,9 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+#include "host/host.h"
 
 class QAction;
 class QComboBox;
@@ -16,6 +19,7 @@ class QToolBar;
 namespace ov {
 
 class AboutDialog;
+class CallGraphSource;
 class ClickableLabel;
 class FileExplorerPlane;
 class FindDialog;
@@ -23,13 +27,15 @@ class FindResults;
 class MainView;
 class Output;
 class Project;
+class SourceEdit;
 class SyntaxCheck;
 
 // The main window: owns and wires every component; its slots are the
 // commands of the menus and toolbars.
-class DODIvez : public QMainWindow
+class DODIvez : public QMainWindow, public Host
 {
     Q_OBJECT
+    Q_INTERFACES(ov::Host)
 
 public:
     explicit DODIvez(QString fileName, QWidget *parent = nullptr);
@@ -39,10 +45,15 @@ public:
 
     // Hands the function names assembled after an analysis run to the
     // document area, which keeps them for its editors.
-    void setFunctionNames(QStringList names);
+    void setFunctionNames(QStringList names) override;
 
-    MainView *mainView() const { return view; }
-    Project *project() const { return projectTree; }
+    QMainWindow *hostWindow() override { return this; }
+    MainView *mainView() const override { return view; }
+    Project *project() const override { return projectTree; }
+    const CallGraphSource *callGraphSource() const override;
+    bool openFileAtLine(const QString &name, int line) override;
+    bool openFileAtPosition(const QString &name, int position) override;
+    void showStatusMessage(const QString &text, int timeout = 0) override;
     FindDialog *findDialog() const { return findNReplaceDialog; }
     FindResults *findResults(int n) const { return findResultTrees[n]; }
     Output *output() const { return outputList; }
@@ -51,12 +62,12 @@ public:
     SyntaxCheck *syntaxCheck() const { return syntaxChecking; }
 
     // The edit actions whose state the document area drives.
-    QAction *getCopyAction() const { return copyAct; }
-    QAction *getCutAction() const { return cutAct; }
-    QAction *getPasteAction() const { return pasteAct; }
-    QAction *getSelectAllAction() const { return selectAllAct; }
-    QAction *getUndoAction() const { return undoAct; }
-    QAction *getRedoAction() const { return redoAct; }
+    QAction *getCopyAction() const override { return copyAct; }
+    QAction *getCutAction() const override { return cutAct; }
+    QAction *getPasteAction() const override { return pasteAct; }
+    QAction *getSelectAllAction() const override { return selectAllAct; }
+    QAction *getUndoAction() const override { return undoAct; }
+    QAction *getRedoAction() const override { return redoAct; }
 
 public Q_SLOTS:
     // File and project commands
@@ -66,12 +77,12 @@ public Q_SLOTS:
     void openProject();
     void openProject(QString name);
     void openFile();
-    bool openFile(QString name);
+    bool openFile(QString name) override;
     bool save();
     bool saveAs();
     void saveAll();
     void fileExit();
-    bool renameFile(QString oldName, QString newName);
+    bool renameFile(QString oldName, QString newName) override;
     void enableSaveActions(bool enable);
 
     // Search
@@ -80,13 +91,13 @@ public Q_SLOTS:
     void fastSearch(QString text);
     void setFindResultWindow(int n);
     int getFindResultWindow();
-    void findInCurrentDocument(QString text, bool matchCase, bool matchWord, int outputWindow);
-    void findInAllOpenedDocuments(QString text, bool matchCase, bool matchWord, int outputWindow);
-    void findInProject(QString text, bool matchCase, bool matchWord, int outputWindow);
-    void resetFindNReplacePosition();
-    void findNext(QString text, bool matchCase, bool matchWord, int scope);
-    void replaceNext(QString src, QString dst, bool matchCase, bool matchWord, int scope);
-    void replaceAll(QString src, QString dst, bool matchCase, bool matchWord, int scope);
+    void findInCurrentDocument(QString text, bool matchCase, bool matchWord, int outputWindow) override;
+    void findInAllOpenedDocuments(QString text, bool matchCase, bool matchWord, int outputWindow) override;
+    void findInProject(QString text, bool matchCase, bool matchWord, int outputWindow) override;
+    void resetFindNReplacePosition() override;
+    void findNext(QString text, bool matchCase, bool matchWord, int scope) override;
+    void replaceNext(QString src, QString dst, bool matchCase, bool matchWord, int scope) override;
+    void replaceAll(QString src, QString dst, bool matchCase, bool matchWord, int scope) override;
 
     void showAboutDialog();
 
@@ -112,20 +123,20 @@ public Q_SLOTS:
     void setFindNReplaceStartPosition(int pos);
 
     // Status bar
-    void setStatusLineNumberVisible(bool visible);
-    void setStatusLineNumber(int number);
-    void setStatusCharNumberVisible(bool visible);
-    void setStatusCharNumber(int number);
-    void setStatusOverwriteModeVisible(bool visible);
-    void setStatusOverwriteMode(bool mode);
+    void setStatusLineNumberVisible(bool visible) override;
+    void setStatusLineNumber(int number) override;
+    void setStatusCharNumberVisible(bool visible) override;
+    void setStatusCharNumber(int number) override;
+    void setStatusOverwriteModeVisible(bool visible) override;
+    void setStatusOverwriteMode(bool mode) override;
     // The current document's encoding and line-end style.
-    void setStatusTextFormatVisible(bool visible);
-    void setStatusTextFormat(const QString &encoding, const QString &lineEnding);
+    void setStatusTextFormatVisible(bool visible) override;
+    void setStatusTextFormat(const QString &encoding, const QString &lineEnding) override;
     void setStatusProgressVisible(bool visible);
-    void setStatusProgressShow();
-    void setStatusProgressHide();
+    void setStatusProgressShow() override;
+    void setStatusProgressHide() override;
     // The busy indicator's label; empty for its usual text.
-    void setStatusProgressText(const QString &text);
+    void setStatusProgressText(const QString &text) override;
     void updateStatusProgress();
     void changeCurrentLine();
 
@@ -149,6 +160,8 @@ private:
     void addToRecentFiles(const QString &fileName);
     void addToRecentProjects(const QString &fileName);
     bool closeAllTabs();
+    // The file's editor, opened in a tab (not a recent file) if need be.
+    SourceEdit *showSource(const QString &name);
     void runFastSearch(const QString &text);
 
     // Project lifetime around the file commands (dodivez_files.cpp). A
@@ -253,6 +266,7 @@ private:
     AboutDialog *aboutDialog = nullptr;
 
     SyntaxCheck *syntaxChecking = nullptr;
+    std::unique_ptr<CallGraphSource> projectCallGraph;
 
     QLabel *progressLabel = nullptr;
     QProgressBar *progressBar = nullptr;

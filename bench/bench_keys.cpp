@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
 
 namespace {
 

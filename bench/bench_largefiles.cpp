@@ -15,12 +15,12 @@
 #include <ctime>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"
 #include "editor/phpsyntaxhighlighter.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
 
 using namespace ov;
 

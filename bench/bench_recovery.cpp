@@ -17,11 +17,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "editor/core/documentjournal.h"
 #include "editor/core/textfile.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
 
 using namespace ov;
 

@@ -15,10 +15,10 @@
 #include <ctime>
 #include <sys/resource.h>
 
-#include "bench/benchclock.h"
-#include "app/dialogs.h"
 #include "app/dodivez.h"
+#include "bench/benchclock.h"
 #include "editor/mainview.h"
+#include "host/dialogs.h"
 #include "project/project.h"
 #include "project/projectlistitem.h"
 #include "search/core/filesearch.h"

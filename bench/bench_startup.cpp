@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/mainview.h"
+#include "host/dialogs.h"
 
 namespace {
 

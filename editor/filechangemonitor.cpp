@@ -5,10 +5,12 @@
 
 #include <mutex>
 
-#include "app/dialogs.h"
+#include "editor/core/editorlog.h"
 #include "editor/core/textfile.h"
 #include "editor/core/workers.h"
 #include "editor/pendingsource.h"
+#include "editor/sourceedit.h"
+#include "host/dialogs.h"
 
 namespace ov {
 
@@ -36,6 +38,13 @@ struct FileChangeMonitor::Looks {
 };
 
 namespace {
+
+// Changes made to these by other programs go unnoticed.
+void warnUnwatched(const QStringList &paths)
+{
+    if (!paths.isEmpty())
+        qCWarning(lcEditor, "cannot watch %s", qUtf8Printable(paths.join(QLatin1String(", "))));
+}
 
 // As the editor digests what it reads and writes.
 QByteArray digestOf(const QByteArray &bytes)
@@ -81,7 +90,7 @@ void FileChangeMonitor::watch(SourceEdit *editor)
     const QStringList dirs = watcher.directories();
     paths.removeIf([&](const QString &p) { return files.contains(p) || dirs.contains(p); });
     if (!paths.isEmpty())
-        watcher.addPaths(paths);
+        warnUnwatched(watcher.addPaths(paths));
 }
 
 void FileChangeMonitor::watch(PendingSource *pending)
@@ -128,7 +137,7 @@ void FileChangeMonitor::sync()
         if (!watched.contains(path) && QFileInfo::exists(path))
             added << path;
     if (!added.isEmpty())
-        watcher.addPaths(added);
+        warnUnwatched(watcher.addPaths(added));
 }
 
 void FileChangeMonitor::fileChanged(const QString &path)

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsView>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -21,13 +22,14 @@
 
 #include "analysis/callgraphfunction.h"
 #include "analysis/callgraphviewer.h"
-#include "app/dialogs.h"
-#include "app/resources.h"
-#include "app/dodivez.h"
+#include "editor/core/editorlog.h"
 #include "editor/pendingsource.h"
 #include "editor/phpsyntaxhighlighter.h"
 #include "editor/recovery.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
+#include "host/host.h"
+#include "host/resources.h"
 
 namespace ov {
 
@@ -52,8 +54,8 @@ bool hasLoneCarriageReturn(QByteArrayView head)
 
 } // namespace
 
-MainView::MainView(DODIvez *parent)
-    : QTabWidget(parent), mainWindow(parent)
+MainView::MainView(Host *host)
+    : QTabWidget(host ? host->hostWindow() : nullptr), mainWindow(host)
 {
     initResources();
     setMovable(true);
@@ -550,8 +552,11 @@ void MainView::copyFilePath()
 
 void MainView::openFileFolder()
 {
-    if (SourceEdit *editor = getCurrentSource())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(editor->getFileDir()).absoluteFilePath()));
+    if (SourceEdit *editor = getCurrentSource()) {
+        const QString folder = QFileInfo(editor->getFileDir()).absoluteFilePath();
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+            qCWarning(lcEditor, "cannot open the folder %s", qUtf8Printable(folder));
+    }
 }
 
 void MainView::paintEvent(QPaintEvent *)

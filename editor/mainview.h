@@ -13,7 +13,7 @@ namespace ov {
 
 class CallGraphViewer;
 class DocumentRecovery;
-class DODIvez;
+class Host;
 class FileChangeMonitor;
 class PendingSource;
 struct LoadedFile;
@@ -28,9 +28,10 @@ class MainView : public QTabWidget
     Q_OBJECT
 
 public:
-    explicit MainView(DODIvez *parent);
+    // Without a host (as in some tests) the area stands alone.
+    explicit MainView(Host *host);
 
-    DODIvez *getMainWindow() const { return mainWindow; }
+    Host *getMainWindow() const { return mainWindow; }
     void setFunctionNames(QStringList names);
     QStringList getFunctionNames() const { return functionNames; }
     QGraphicsView *getCallGraphView() const { return callGraphView; }
@@ -133,7 +134,7 @@ private:
     bool mayOpen(const QString &fileName);
     void removePage(int idx);
 
-    DODIvez *mainWindow = nullptr;
+    Host *mainWindow = nullptr;
     CallGraphViewer *callGraphViewer = nullptr;
     QGraphicsView *callGraphView = nullptr;
     QStringList functionNames;

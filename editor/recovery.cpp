@@ -4,17 +4,17 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
 
-#include "app/dialogs.h"
-#include "app/dodivez.h"
 #include "editor/addinfopanel.h"
+#include "editor/core/editorlog.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
+#include "host/host.h"
 
 namespace ov {
 
@@ -28,8 +28,11 @@ bool diskChangedSince(const JournalHeader &header)
         return false;
     QByteArray bytes;
     QString error;
-    if (!readFileBytes(header.filePath, &bytes, &error))
+    if (!readFileBytes(header.filePath, &bytes, &error)) {
+        qCDebug(lcEditor, "cannot read %s, taken as changed: %s", qUtf8Printable(header.filePath),
+                qUtf8Printable(error));
         return true;
+    }
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1) != header.base.sha1;
 }
 
@@ -71,7 +74,7 @@ void DocumentRecovery::recoverOrphans()
         case Recover:
             found.slot = std::move(slot);
             approved.insert_or_assign(path, std::move(found));
-            if (DODIvez *w = view->getMainWindow())
+            if (Host *w = view->getMainWindow())
                 w->openFile(path);
             else
                 view->addSource(path);
@@ -94,8 +97,8 @@ void DocumentRecovery::attach(SourceEdit *editor)
     connect(editor, &SourceEdit::bookmarksChanged, journal, &DocumentJournal::noteBookmarksChanged);
     connect(editor, &SourceEdit::diskStateChanged, journal, &DocumentJournal::noteSourceChanged);
     connect(journal, &DocumentJournal::writeFailed, this, [this](const QString &reason) {
-        if (DODIvez *w = view->getMainWindow())
-            w->statusBar()->showMessage(QStringLiteral("Cannot write the recovery journal: %1").arg(reason), 10000);
+        if (Host *w = view->getMainWindow())
+            w->showStatusMessage(QStringLiteral("Cannot write the recovery journal: %1").arg(reason), 10000);
     });
 
     const QString path = absolutePath(editor->getFilePath());
@@ -111,8 +114,14 @@ void DocumentRecovery::attach(SourceEdit *editor)
     std::vector<JournalSlot> orphans = JournalSlot::takeOrphans();
     for (JournalSlot &slot : orphans) {
         JournalHeader header;
-        if (asked.contains(slot.path()) || !JournalReader::readHeader(slot.path(), &header, nullptr)
-            || header.filePath != path)
+        QString error;
+        if (asked.contains(slot.path()))
+            continue;
+        if (!JournalReader::readHeader(slot.path(), &header, &error)) {
+            qCWarning(lcEditor, "recovery journal %s refused: %s", qUtf8Printable(slot.path()), qUtf8Printable(error));
+            continue;
+        }
+        if (header.filePath != path)
             continue;
         asked.insert(slot.path());
         Found found;

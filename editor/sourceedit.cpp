@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -12,11 +13,11 @@
 #include <QTextBlock>
 #include <QToolTip>
 
-#include "app/dialogs.h"
-#include "app/dodivez.h"
 #include "editor/addinfopanel.h"
 #include "editor/mainview.h"
 #include "editor/pendingsource.h"
+#include "host/dialogs.h"
+#include "host/host.h"
 #include "project/project.h"
 
 namespace ov {
@@ -112,8 +113,9 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::updatePosInfo);
     // A click or a move out of an automatic pair forgets its closer.
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { prunePendingPairs(); });
-    if (DODIvez *w = mainWindow())
-        connect(this, &SourceEdit::overwriteModeChanged, w, &DODIvez::setStatusOverwriteMode);
+    if (Host *w = mainWindow())
+        connect(this, &SourceEdit::overwriteModeChanged, w->hostWindow(),
+                [w](bool on) { w->setStatusOverwriteMode(on); });
 }
 
 SourceEdit::~SourceEdit()
@@ -155,14 +157,14 @@ QString SourceEdit::getFileName() const { return QFileInfo(fileName).fileName();
 QString SourceEdit::getFilePath() const { return QFileInfo(fileName).filePath(); }
 QString SourceEdit::getFileDir() const { return QFileInfo(fileName).path(); }
 
-DODIvez *SourceEdit::mainWindow() const
+Host *SourceEdit::mainWindow() const
 {
     return view ? view->getMainWindow() : nullptr;
 }
 
 Project *SourceEdit::project() const
 {
-    DODIvez *w = mainWindow();
+    Host *w = mainWindow();
     Project *p = w ? w->project() : nullptr;
     return p && p->getRootItem() ? p : nullptr;
 }
@@ -252,7 +254,7 @@ void SourceEdit::setCopyState(bool state) { copyState = state; }
 void SourceEdit::updatePosInfo()
 {
     const QTextCursor cursor = textCursor();
-    if (DODIvez *w = mainWindow()) {
+    if (Host *w = mainWindow()) {
         w->setStatusLineNumber(cursor.blockNumber() + 1);
         w->setStatusCharNumber(cursor.positionInBlock());
     }

@@ -24,7 +24,7 @@ class QTimer;
 namespace ov {
 
 class AddInfoPanel;
-class DODIvez;
+class Host;
 class LongLineLayout;
 class ScopeFinder;
 class TextMatcher;
@@ -141,7 +141,7 @@ private:
     void loadFile(const LoadedFile *readBefore);
     void updateTitle();
     void applyExtraSelections();
-    DODIvez *mainWindow() const;
+    Host *mainWindow() const;
     Project *project() const; // null when no project is open
 
     // Editing keys (smart Home/End, closers, indentation on Enter, ...).

@@ -6,8 +6,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
-#include "app/dialogs.h"
 #include "editor/addinfopanel.h"
+#include "host/dialogs.h"
 
 namespace ov {
 

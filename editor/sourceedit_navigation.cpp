@@ -16,9 +16,9 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "app/dialogs.h"
 #include "editor/core/includetarget.h"
 #include "editor/mainview.h"
+#include "host/dialogs.h"
 #include "project/project.h"
 
 namespace ov {

@@ -1,9 +1,10 @@
 // The editor's own find and replace steps.
 #include "editor/sourceedit.h"
 
+#include <QMainWindow>
 #include <QStatusBar>
 
-#include "app/dodivez.h"
+#include "host/host.h"
 #include "search/core/textsearch.h"
 
 namespace ov {
@@ -29,8 +30,8 @@ qsizetype nextHit(SourceEdit *editor, QStatusBar *statusBar, const TextMatcher &
 void SourceEdit::findNext(QString text)
 {
     const TextMatcher matcher(text, false, false);
-    DODIvez *w = mainWindow();
-    const qsizetype hit = nextHit(this, w ? w->statusBar() : nullptr, matcher);
+    Host *w = mainWindow();
+    const qsizetype hit = nextHit(this, w ? w->hostWindow()->statusBar() : nullptr, matcher);
     if (hit < 0)
         return;
     QTextCursor cursor = textCursor();

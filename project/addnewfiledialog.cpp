@@ -1,6 +1,6 @@
 #include "project/addnewfiledialog.h"
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>

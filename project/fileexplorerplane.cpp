@@ -20,7 +20,7 @@
 #include <QUrl>
 #include <memory>
 
-#include "app/dodivez.h"
+#include "host/host.h"
 #include "project/project.h"
 
 namespace ov {

@@ -1,7 +1,7 @@
 #include "project/project.h"
 
-#include "app/dialogs.h"
-#include "app/dodivez.h"
+#include "host/dialogs.h"
+#include "host/host.h"
 #include "project/addnewfiledialog.h"
 #include "project/core/projectfile.h"
 #include "project/projectlistitem.h"
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMenu>
 #include <QStyleFactory>
 
@@ -27,7 +28,7 @@ struct WaitCursor {
 
 } // namespace
 
-Project::Project(DODIvez *mainWindow, QWidget *parent) : QTreeWidget(parent), mainWindow(mainWindow)
+Project::Project(Host *mainWindow, QWidget *parent) : QTreeWidget(parent), mainWindow(mainWindow)
 {
     struct ActionSpec {
         const char *text;
@@ -112,7 +113,7 @@ Project::~Project()
 
 QWidget *Project::dialogParent()
 {
-    return mainWindow ? static_cast<QWidget *>(mainWindow) : static_cast<QWidget *>(this);
+    return mainWindow ? static_cast<QWidget *>(mainWindow->hostWindow()) : static_cast<QWidget *>(this);
 }
 
 void Project::openFile(const QString &path)

@@ -19,7 +19,7 @@ class QTimer;
 namespace ov {
 
 class AddNewFileDialog;
-class DODIvez;
+class Host;
 class FileParsingDialog;
 class ProjectItem;
 class ProjectListItem;
@@ -36,13 +36,13 @@ public:
     // Indices of the shared context-menu actions.
     enum ActionIndex { AddNewFile, AddExistFile, AddNewFolder, Rename, Close, Remove, Properties };
 
-    Project(DODIvez *mainWindow, QWidget *parent);
+    Project(Host *mainWindow, QWidget *parent);
     ~Project() override;
 
     // A project is open exactly when this is not null.
     ProjectItem *getRootItem() const { return rootItem; }
     QString getProjectFileName() const { return projectFileName; }
-    DODIvez *getMainWindow() const { return mainWindow; }
+    Host *getMainWindow() const { return mainWindow; }
 
     // Paths of all file items, in tree order.
     QStringList getProjectFiles() const;
@@ -123,7 +123,7 @@ private:
     void editInPlace(QTreeWidgetItem *item);
     void showBookmark();
 
-    DODIvez *mainWindow = nullptr;
+    Host *mainWindow = nullptr;
     ProjectItem *rootItem = nullptr;
     QHash<int, QAction *> actions;
     QMenu *projectItemMenu = nullptr;

@@ -4,11 +4,13 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMainWindow>
 
+#include "analysis/core/analysislog.h"
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/phpanalyser.h"
 #include "analysis/fileparsingdialog.h"
-#include "app/dodivez.h"
+#include "host/host.h"
 #include "project/core/projectfile.h"
 
 namespace ov {
@@ -20,9 +22,9 @@ void Project::initAnalysis()
     // Without a main window the tree owns the dialog, or nothing would delete it.
     fileParsingDialog = new FileParsingDialog(dialogParent());
     model.setBuiltinFunctions(PhpAnalyser::loadBuiltinFunctions());
-    if (mainWindow) {
-        connect(loadingThread, SIGNAL(started()), mainWindow, SLOT(setStatusProgressShow()));
-        connect(loadingThread, SIGNAL(finished()), mainWindow, SLOT(setStatusProgressHide()));
+    if (Host *host = mainWindow) {
+        connect(loadingThread, &ProjectLoadingThread::started, host->hostWindow(), [host] { host->setStatusProgressShow(); });
+        connect(loadingThread, &ProjectLoadingThread::finished, host->hostWindow(), [host] { host->setStatusProgressHide(); });
     }
     connect(loadingThread, &ProjectLoadingThread::finished, this, &Project::parsingFinished);
 }
@@ -72,8 +74,10 @@ void Project::setPHPFileDescription(QString fileName, PHPFileDescription desc)
 void Project::saveCodeDB()
 {
     codeDBError.clear();
-    if (rootItem)
-        CodeDatabase::save(CodeDatabase::fileNameFor(projectFileName), &model, &codeDBError);
+    const QString fileName = CodeDatabase::fileNameFor(projectFileName);
+    if (rootItem && !CodeDatabase::save(fileName, &model, &codeDBError))
+        qCWarning(lcAnalysis, "cannot write the code database %s: %s", qUtf8Printable(fileName),
+                  qUtf8Printable(codeDBError));
 }
 
 void Project::loadCodeDB()

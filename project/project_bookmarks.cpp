@@ -2,9 +2,7 @@
 // the next/previous commands that move across files.
 #include "project/project.h"
 
-#include "app/dodivez.h"
-#include "editor/mainview.h"
-#include "editor/sourceedit.h"
+#include "host/host.h"
 
 namespace ov {
 
@@ -59,10 +57,7 @@ void Project::showBookmark()
     if (!mainWindow)
         return;
     const BookmarkStore::Position pos = bookmarkStore.position();
-    MainView *view = mainWindow->mainView();
-    view->addSource(pos.file);
-    if (SourceEdit *editor = view->getSource(pos.file))
-        editor->goToLine(pos.line);
+    mainWindow->openFileAtLine(pos.file, pos.line);
 }
 
 } // namespace ov

@@ -1,8 +1,8 @@
 // The operations behind the tree's context menu and the explorer's additions.
 #include "project/project.h"
 
-#include "app/dialogs.h"
-#include "app/dodivez.h"
+#include "host/dialogs.h"
+#include "host/host.h"
 #include "project/addnewfiledialog.h"
 #include "project/core/projectfile.h"
 #include "project/projectlistitem.h"

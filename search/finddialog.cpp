@@ -11,7 +11,7 @@
 #include <QSpacerItem>
 #include <QTabWidget>
 
-#include "app/dodivez.h"
+#include "host/host.h"
 
 namespace ov {
 
@@ -49,7 +49,7 @@ QComboBox *textBox(QWidget *parent)
 
 FindDialog::FindDialog(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint),
-      mainWindow(qobject_cast<DODIvez *>(parent))
+      mainWindow(qobject_cast<Host *>(parent))
 {
     setWindowTitle(QStringLiteral("Find and Replace"));
     resize(279, 345);

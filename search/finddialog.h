@@ -10,7 +10,7 @@ class QTabWidget;
 
 namespace ov {
 
-class DODIvez;
+class Host;
 
 // The modeless "Find and Replace" window. It holds no search logic: each
 // button reads the controls of its own tab and calls the main window.
@@ -43,7 +43,7 @@ private:
     QWidget *createReplacePage();
     void showTab(int index, QComboBox *box, const QString &text);
 
-    DODIvez *mainWindow = nullptr;
+    Host *mainWindow = nullptr;
     QTabWidget *tabs = nullptr;
 
     // "Find" tab

@@ -6,9 +6,9 @@
 #include <QStyleFactory>
 #include <QTextBlock>
 
-#include "app/dodivez.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
+#include "host/host.h"
 #include "search/core/filesearch.h"
 
 namespace ov {
@@ -207,7 +207,8 @@ void FindResults::_itemDoubleClicked(QTreeWidgetItem *item, int)
     if (!item || !item->parent())
         return;
     const FindEntry entry = item->data(0, EntryRole).value<FindEntry>();
-    MainView *view = static_cast<DODIvez *>(mainWindow)->mainView();
+    Host *host = qobject_cast<Host *>(mainWindow);
+    MainView *view = host ? host->mainView() : nullptr;
     if (!view || !view->addSource(entry.fileName))
         return;
     SourceEdit *editor = view->getSource(entry.fileName);

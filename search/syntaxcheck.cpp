@@ -6,12 +6,12 @@
 #include <QKeySequence>
 #include <QSet>
 #include <QSettings>
-#include <QStatusBar>
+#include <QMainWindow>
 
-#include "app/dodivez.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
 #include "editor/syntaxmarks.h"
+#include "host/host.h"
 #include "project/project.h"
 #include "search/core/syntaxchecker.h"
 #include "search/output.h"
@@ -39,8 +39,8 @@ QList<QPair<int, QString>> markLines(const QList<SyntaxError> &errors)
 
 } // namespace
 
-SyntaxCheck::SyntaxCheck(DODIvez *window, Output *output)
-    : QObject(window), window(window), output(output)
+SyntaxCheck::SyntaxCheck(Host *window, Output *output)
+    : QObject(window->hostWindow()), window(window), output(output)
 {
     onSave = new SyntaxChecker(this);
     onDemand = new SyntaxChecker(this);
@@ -98,7 +98,7 @@ void SyntaxCheck::checkProject()
 {
     Project *project = window->project();
     if (!project->getRootItem()) {
-        window->statusBar()->showMessage(QStringLiteral("No project is open"), NoticeMs);
+        window->showStatusMessage(QStringLiteral("No project is open"), NoticeMs);
         return;
     }
     QStringList files;
@@ -115,7 +115,7 @@ void SyntaxCheck::checkProject()
     files.sort();
     onDemand->cancel();
     if (files.isEmpty()) {
-        window->statusBar()->showMessage(QStringLiteral("The project has no PHP files"), NoticeMs);
+        window->showStatusMessage(QStringLiteral("The project has no PHP files"), NoticeMs);
         return;
     }
     if (auto *dock = qobject_cast<QDockWidget *>(output->parentWidget())) {
@@ -137,7 +137,7 @@ void SyntaxCheck::cancelProjectCheck()
     if (!projectRunning)
         return;
     onDemand->cancel();
-    window->statusBar()->showMessage(QStringLiteral("Syntax check cancelled"), NoticeMs);
+    window->showStatusMessage(QStringLiteral("Syntax check cancelled"), NoticeMs);
 }
 
 void SyntaxCheck::setProjectRunning(bool running)
@@ -167,7 +167,7 @@ void SyntaxCheck::projectFinished()
         const QString text = projectFilesWithErrors == 0
             ? QStringLiteral("Syntax OK in %1 files").arg(projectFiles)
             : QStringLiteral("Syntax errors in %1 of %2 files").arg(projectFilesWithErrors).arg(projectFiles);
-        window->statusBar()->showMessage(text, NoticeMs);
+        window->showStatusMessage(text, NoticeMs);
     }
     Q_EMIT projectCheckFinished();
 }
@@ -197,7 +197,7 @@ void SyntaxCheck::show(const SyntaxCheckResult &result, bool fromSave)
             notice = QStringLiteral("The syntax check of %1 took too long").arg(name);
         else if (!clean)
             notice = QStringLiteral("Syntax error in %1").arg(name);
-        window->statusBar()->showMessage(notice, NoticeMs);
+        window->showStatusMessage(notice, NoticeMs);
     } else {
         ++projectFiles;
         if (!clean)

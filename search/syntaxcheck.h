@@ -11,7 +11,7 @@ class QAction;
 
 namespace ov {
 
-class DODIvez;
+class Host;
 class Output;
 class SourceEdit;
 class SyntaxChecker;
@@ -25,7 +25,7 @@ class SyntaxCheck : public QObject
     Q_OBJECT
 
 public:
-    SyntaxCheck(DODIvez *window, Output *output);
+    SyntaxCheck(Host *window, Output *output);
 
     // The settings key naming the interpreter (a path, or a name on the PATH).
     static QString interpreterKey();
@@ -62,7 +62,7 @@ private:
     void setProjectRunning(bool running);
     QString interpreter() const;
 
-    DODIvez *window = nullptr;
+    Host *window = nullptr;
     Output *output = nullptr;
     SyntaxChecker *onSave = nullptr;
     SyntaxChecker *onDemand = nullptr;

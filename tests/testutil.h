@@ -6,10 +6,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include "app/dialogs.h"
 #include "editor/mainview.h"
 #include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
+#include "host/dialogs.h"
 #include "search/core/textsearch.h"
 
 namespace ovtest {

@@ -12,6 +12,7 @@
 #include "analysis/callgraphfunction.h"
 #include "analysis/callgraphlayout.h"
 #include "analysis/callgraphviewer.h"
+#include "app/dodivez.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
 #include "testutil.h"
@@ -415,8 +416,10 @@ private Q_SLOTS:
         FakeModel model;
         model.add("/other.php", "root", {"callee"});
         model.add(file, "callee", {}, {}, 7);
-        MainView view(nullptr);
-        CallGraphViewer viewer(nullptr, &view);
+        // The viewer opens files through its host, the main window.
+        DODIvez window{QString()};
+        MainView &view = *window.mainView();
+        CallGraphViewer viewer(&window, &window);
         viewer.setSource(&model);
         viewer.drawCallGraph(model.def("root"));
         select(viewer, viewer.childrenOf(viewer.rootFunction()).first());

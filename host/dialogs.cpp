@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 
 #include <QFileDialog>
 #include <QInputDialog>

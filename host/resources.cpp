@@ -1,4 +1,4 @@
-#include "app/resources.h"
+#include "host/resources.h"
 
 #include <QtGlobal>
 

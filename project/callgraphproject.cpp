@@ -1,4 +1,4 @@
-#include "analysis/callgraphproject.h"
+#include "project/callgraphproject.h"
 
 #include "project/project.h"
 
