@@ -111,7 +111,7 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     connect(this, &QPlainTextEdit::redoAvailable, this, &SourceEdit::setRedoState);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::updatePosInfo);
     // A click or a move out of an automatic pair forgets its closer.
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { prunePendingPairs(); });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { editingKeys.prunePendingPairs(textCursor().position()); });
     if (DODIvez *w = mainWindow())
         connect(this, &SourceEdit::overwriteModeChanged, w, &DODIvez::setStatusOverwriteMode);
 }

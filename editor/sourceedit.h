@@ -9,6 +9,7 @@
 #include <QTextEdit>
 
 #include "editor/core/completionwords.h"
+#include "editor/core/editingkeys.h"
 #include "editor/core/journal.h"
 #include "editor/core/originallines.h"
 #include "editor/core/textfile.h"
@@ -177,18 +178,8 @@ private:
     QTextEdit::ExtraSelection currentLineSelection;
     bool updatingFunctionList = false;
 
-    // Set right after a brace block was inserted, so that typing "}" at
-    // once takes the block back for a plain "}".
-    bool pendingBrace = false;
-    // Quotes, parentheses and brackets the editor closed itself, innermost
-    // last. Cursors keep their places through the edits typed inside; a
-    // pair is forgotten once the text cursor leaves it.
-    struct PendingPair {
-        QTextCursor opener; // before the opening character
-        QTextCursor closer; // before the closing character
-        QChar closerChar;
-    };
-    QList<PendingPair> pendingPairs;
+    // Closers, brace blocks and indentation (editor/core/editingkeys.h).
+    EditingKeys editingKeys{[this](const QTextCursor &cursor) { setTextCursor(cursor); }};
 
     TextFormat format;
     bool loaded = false;
@@ -219,32 +210,8 @@ private:
     bool handleVariableWordMove(QKeyEvent *e);
     // After a double-click: a selected variable name takes its "$" along.
     void selectVariableName();
-    bool handleQuoteOrBracketKey(QKeyEvent *e);
-    bool handleBraceKey(QKeyEvent *e);
-    bool handleLineKey(QKeyEvent *e);
-    bool handleCloserKey(QKeyEvent *e);
-    void smartHome(QTextCursor::MoveMode mode);
-    void smartEnd(QTextCursor::MoveMode mode);
-    void wrapSelection(const QString &opener, const QString &closer);
-    void insertPair(QChar opener, QChar closer);
-    void insertBraceBlock();
-    void wrapInBraceBlock();
-    void insertIndentedNewLine();
-    void insertTabSpaces();
-    bool splitPendingPair();
-    void clearPendingClosers();
-    void notePendingBrace();
-    bool bracePending() const;
-    // Drops the pairs the cursor left or whose characters are gone.
-    void prunePendingPairs();
-    // The innermost pending pair of `closer` whose closer the cursor stands
-    // right before, or -1.
-    int pendingPairAtCursor(QChar closer);
-
-    // Where the last brace block left the cursor and the document.
-    int pendingPosition = -1;
-    int pendingUndoSteps = -1;
-    int pendingRevision = -1;
+    // To `position`, the anchor kept or not, without laying out a long line.
+    void moveCursorTo(int position, QTextCursor::MoveMode mode);
 
     // --- the file on disk, as this editor last read or wrote it ---
 public:

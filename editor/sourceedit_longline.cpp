@@ -338,29 +338,6 @@ bool SourceEdit::handleLongLineKey(QKeyEvent *e)
         moveInLongLine(std::clamp(to, 0, doc->characterCount() - 1), mode);
         return true;
     }
-    case Qt::Key_Home:
-    case Qt::Key_End: {
-        if (!plainModifiers(e, Qt::ShiftModifier))
-            return false;
-        // As elsewhere: first to the line's first word (last word's end),
-        // then to the line's start (end), and back.
-        int to = e->key() == Qt::Key_Home ? lineStart : lineEnd;
-        if (e->key() == Qt::Key_Home) {
-            int first = lineStart;
-            while (first < lineEnd && first - lineStart < WordScanLimit && charAt(first) == QLatin1Char(' '))
-                ++first;
-            if (first != pos && first < lineEnd)
-                to = first;
-        } else {
-            int last = lineEnd;
-            while (last > lineStart && lineEnd - last < WordScanLimit && charAt(last - 1) == QLatin1Char(' '))
-                --last;
-            if (last != pos && last > lineStart)
-                to = last;
-        }
-        moveInLongLine(to, mode);
-        return true;
-    }
     case Qt::Key_Backspace:
     case Qt::Key_Delete: {
         if (!plainModifiers(e, Qt::NoModifier) || isReadOnly())
@@ -382,7 +359,7 @@ bool SourceEdit::handleLongLineKey(QKeyEvent *e)
                     ++to;
             }
         }
-        clearPendingClosers();
+        editingKeys.clearPendingClosers();
         QTextCursor edit = LongLineLayout::placedCursor(doc, from, to);
         edit.beginEditBlock();
         edit.removeSelectedText();
@@ -402,7 +379,7 @@ bool SourceEdit::handleLongLineKey(QKeyEvent *e)
     for (const QChar c : text)
         if (!c.isPrint() || QStringLiteral("\"'()[]{}").contains(c))
             return false;
-    clearPendingClosers();
+    editingKeys.clearPendingClosers();
     QTextCursor edit = cursor;
     // Typing runs into one undo step, as the base editor has it.
     if (!edit.hasSelection() && pos == lastTypedEnd && doc->revision() == lastTypedRevision)
