@@ -136,18 +136,13 @@ void SourceEdit::loadFile(const LoadedFile *readBefore)
         return;
     }
     WaitCursor wait;
-    recordDiskState(bytes);
-    if (readBefore) {
-        // The version read then is the one to protect, whatever is there now.
-        diskSize = readBefore->size;
-        diskModified = readBefore->modified;
-    }
-    DecodedText decoded = decodeText(bytes);
+    QString text = file.read(fileName, bytes);
+    if (readBefore)
+        file.setReadStamp(readBefore->size, readBefore->modified);
+    noteDiskState();
     bytes.clear();
-    format = decoded.format;
-    originalLines = OriginalLines(decoded.text);
-    setPlainText(expandTabs(decoded.text));
-    loaded = true;
+    setPlainText(expandTabs(text));
+    text.clear();
     dirty = false;
 }
 
@@ -171,8 +166,7 @@ bool SourceEdit::rename(QString newFileName)
 {
     fileName = newFileName;
     // The file moved with its content: only the watched path changes.
-    if (!diskPath.isEmpty())
-        diskPath = newFileName;
+    file.rename(newFileName);
     updateTitle();
     Q_EMIT diskStateChanged();
     return true;
@@ -186,31 +180,25 @@ bool SourceEdit::saveDocument()
     if (!mayOverwriteDisk())
         return false;
 
-    TextFormat written = format;
+    const TextFormat before = file.format();
+    TextFormat written = before;
     if (!mayEncodeAs(&written))
         return false;
 
     QString error;
     bool ok;
-    QString text;
-    QByteArray bytes;
     {
         WaitCursor wait;
-        text = textForDisk();
-        bytes = encodeText(text, &written);
-        ok = writeFileAtomically(fileName, bytes, &error);
+        ok = file.write(fileName, textForDisk(), &written, &error);
     }
     if (!ok) {
         Dialogs::warning(this, QStringLiteral("Warning"),
                          QStringLiteral("Cannot write file %1:\n%2.").arg(fileName, error));
         return false;
     }
-    originalLines = OriginalLines(text);
-    if (!(format == written)) {
-        format = written;
+    if (!(before == written))
         Q_EMIT textFormatChanged();
-    }
-    recordDiskState(bytes);
+    noteDiskState();
     document()->setModified(false);
     updateTitle();
     Q_EMIT saved();

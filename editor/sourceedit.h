@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QPoint>
 #include <QString>
@@ -9,10 +8,8 @@
 #include <QTextEdit>
 
 #include "editor/core/completionwords.h"
+#include "editor/core/documentfile.h"
 #include "editor/core/editingkeys.h"
-#include "editor/core/journal.h"
-#include "editor/core/originallines.h"
-#include "editor/core/textfile.h"
 
 class QAction;
 class QComboBox;
@@ -55,9 +52,9 @@ public:
     bool getRedoState() const { return redoState; }
     bool getCopyState() const { return copyState; }
     // How the file was found on disk; a save writes it back the same way.
-    TextFormat textFormat() const { return format; }
+    TextFormat textFormat() const { return file.format(); }
     // False when the file could not be read at construction.
-    bool isLoaded() const { return loaded; }
+    bool isLoaded() const { return file.isLoaded(); }
 
     void goToPosition(int pos);
     // Goes to the declaration of the project function named at the cursor.
@@ -181,9 +178,6 @@ private:
     // Closers, brace blocks and indentation (editor/core/editingkeys.h).
     EditingKeys editingKeys{[this](const QTextCursor &cursor) { setTextCursor(cursor); }};
 
-    TextFormat format;
-    bool loaded = false;
-
     SyntaxMarks *syntaxMarkList = nullptr;
 
     // Bracket index behind the scope marks (sourceedit_scope.cpp).
@@ -215,13 +209,16 @@ private:
 
     // --- the file on disk, as this editor last read or wrote it ---
 public:
-    enum DiskState { DiskUnchanged, DiskChanged, DiskMissing };
+    using DiskState = DocumentFile::DiskState;
+    static constexpr DiskState DiskUnchanged = DocumentFile::DiskUnchanged;
+    static constexpr DiskState DiskChanged = DocumentFile::DiskChanged;
+    static constexpr DiskState DiskMissing = DocumentFile::DiskMissing;
     // Whether another program changed or removed the file since; a new
     // time stamp over the same bytes is no change.
     // `digest`, if given, receives a digest of what the file holds now.
     DiskState checkDisk(QByteArray *digest = nullptr);
     // The bytes last read or written, as a recovery journal names them.
-    DiskStamp diskStamp() const { return {diskSize, diskModified.toMSecsSinceEpoch(), diskDigest}; }
+    DiskStamp diskStamp() const { return file.stamp(); }
     // Reads the file again, keeping the cursor's line and the bookmarks.
     bool reloadFromDisk();
     bool diskMissingReported = false;
@@ -233,20 +230,16 @@ Q_SIGNALS:
     void textFormatChanged();
 
 private:
-    void recordDiskState(const QByteArray &bytes);
-    // The text a save writes: lines not changed since the file was read or
-    // written keep their tabs.
+    // The file was read or written: watchers look again.
+    void noteDiskState();
+    // The document's text as a save writes it.
     QString textForDisk() const;
-    OriginalLines originalLines;
+    DocumentFile file;
     // Before a save: asks when the file was changed by another program.
     bool mayOverwriteDisk();
     // Before a save: asks to switch to UTF-8 when the text holds a
     // character that `written`'s encoding cannot; false to cancel.
     bool mayEncodeAs(TextFormat *written);
-    QString diskPath;
-    QByteArray diskDigest;
-    qint64 diskSize = -1;
-    QDateTime diskModified;
 
     // ---- display of large documents (sourceedit_display.cpp) ----
 protected:
