@@ -37,6 +37,8 @@ struct LoadedFile;
 class SourceEdit : public QPlainTextEdit
 {
     Q_OBJECT
+    // The gutter reads the line geometry and reports bookmark clicks.
+    friend class AddInfoPanel;
 
 public:
     // `readBefore`, when given, is the file as read before: it is not read again.
@@ -63,10 +65,8 @@ public:
     // Whether the selection is exactly one hit of `matcher`.
     bool selectionIsHit(const TextMatcher &matcher) const;
 
-    // The gutter hands its events over: the editor knows the geometry.
+    // The gutter's width (AddInfoPanel).
     int addInfoPanelWidth() const;
-    void addInfoPanelPaintEvent(QPaintEvent *event);
-    void addInfoPanelMousePressEvent(QMouseEvent *event);
     // Hands this file's bookmark lines to the project.
     void syncBookmarks();
     // The edits are dropped: the project gets back the bookmarks of the
@@ -74,7 +74,7 @@ public:
     void discardBookmarks();
     // The line beside a point of the gutter; invalid below the last line.
     QTextBlock addInfoPanelBlockAt(const QPoint &pos) const;
-    // The syntax errors marked in the gutter (sourceedit_syntax.cpp).
+    // The syntax errors marked in the gutter.
     SyntaxMarks *syntaxMarks();
 
 public Q_SLOTS:
@@ -177,8 +177,6 @@ private:
 
     // Closers, brace blocks and indentation (editor/core/editingkeys.h).
     EditingKeys editingKeys{[this](const QTextCursor &cursor) { setTextCursor(cursor); }};
-
-    SyntaxMarks *syntaxMarkList = nullptr;
 
     // Bracket index behind the scope marks (sourceedit_scope.cpp).
     ScopeFinder *scopeFinder = nullptr;

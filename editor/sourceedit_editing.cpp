@@ -1,18 +1,12 @@
-// Gutter, line bookmarks and editing commands of the source editor.
+// The editing keys and line commands of the source editor (see EditingKeys).
 #include "editor/sourceedit.h"
 
 #include <QClipboard>
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QPainter>
-#include <QPixmapCache>
 #include <QTextBlock>
 
-#include "editor/addinfopanel.h"
-#include "editor/syntaxmarks.h"
-#include "project/project.h"
 
 namespace ov {
 
@@ -53,148 +47,7 @@ bool atMostShift(const QKeyEvent *e)
     return !(e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
 }
 
-const QPixmap &bookmarkIcon()
-{
-    static const QString key = QStringLiteral("ov-bookmark-icon");
-    static QPixmap icon;
-    if (!QPixmapCache::find(key, &icon)) {
-        icon.load(QStringLiteral(":/icons/silk/page_attach.png"));
-        QPixmapCache::insert(key, icon);
-    }
-    return icon;
-}
-
 } // namespace
-
-// ---------------------------------------------------------------- gutter
-
-int SourceEdit::addInfoPanelWidth() const
-{
-    int digits = 1;
-    for (int n = qMax(1, blockCount()); n >= 10; n /= 10)
-        ++digits;
-    return digits * fontMetrics().horizontalAdvance(QLatin1Char('9')) + 30;
-}
-
-void SourceEdit::updateAddInfoPanelWidth(int)
-{
-    setViewportMargins(addInfoPanelWidth(), functionList->height(), 0, 0);
-}
-
-void SourceEdit::updateAddInfoPanel(const QRect &rect, int dy)
-{
-    if (dy)
-        infoPanel->scroll(0, dy);
-    else
-        infoPanel->update(0, rect.y(), addInfoPanelWidth(), rect.height());
-    if (rect.contains(viewport()->rect()))
-        updateAddInfoPanelWidth(0);
-}
-
-void SourceEdit::addInfoPanelPaintEvent(QPaintEvent *event)
-{
-    QPainter painter(infoPanel);
-    const QRect r = event->rect();
-    painter.fillRect(r, Qt::white);
-    painter.fillRect(QRect(r.left(), r.top(), r.left() + 15, r.bottom()), Qt::lightGray);
-    const QPen oldPen = painter.pen();
-    painter.setPen(QPen(QBrush(Qt::darkGreen), 1, Qt::DotLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.drawLine(r.right() - 5, r.top(), r.right() - 5, r.bottom());
-    painter.setPen(oldPen);
-
-    const int width = addInfoPanelWidth();
-    const int textHeight = fontMetrics().height();
-    QTextBlock block = firstVisibleBlock();
-    int number = block.blockNumber() + 1;
-    // The text area lies below the function list; the gutter starts above it.
-    int top = int(contentOffset().y() + blockBoundingGeometry(block).top()) + functionList->height();
-    int bottom = top + int(blockBoundingRect(block).height());
-    painter.setPen(Qt::darkGreen);
-    while (block.isValid() && top <= r.bottom()) {
-        if (block.isVisible() && bottom >= r.top()) {
-            if (syntaxMarkList)
-                syntaxMarkList->paint(painter, block, QRect(0, top, width - 5, bottom - top));
-            painter.drawText(0, top, width - 6, textHeight, Qt::AlignRight, QString::number(number));
-            if (BookmarkData::isSet(block)) {
-                const int side = int(blockBoundingRect(block).height()) - 1;
-                painter.drawPixmap(QRect(1, top, side, side), bookmarkIcon());
-            }
-        }
-        block = block.next();
-        top = bottom;
-        bottom = top + int(blockBoundingRect(block).height());
-        ++number;
-    }
-}
-
-void SourceEdit::addInfoPanelMousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton)
-        return;
-    QPoint point = event->position().toPoint();
-    point.rx() += addInfoPanelWidth() + 1;
-    if (functionList->isVisible())
-        point.ry() -= functionList->height();
-    const QTextCursor cursor = cursorForPosition(point);
-    if (cursor.isNull())
-        return;
-    QTextBlock block = cursor.block();
-    if (block.isValid()) {
-        // Below the last line (or above the first) there is no line to mark.
-        const QRectF line = blockBoundingGeometry(block).translated(contentOffset());
-        if (point.y() < line.top() || point.y() >= line.bottom())
-            return;
-        BookmarkData::toggle(block);
-        bookmarksEdited();
-    } else {
-        syncBookmarks();
-    }
-}
-
-void SourceEdit::syncBookmarks()
-{
-    if (Project *p = project())
-        p->setBookmarks(fileName, BookmarkData::lines(document()));
-}
-
-void SourceEdit::restoreBookmarks()
-{
-    if (Project *p = project())
-        BookmarkData::mark(document(), p->getBookmarks(fileName));
-}
-
-void SourceEdit::addBookmarkToCurrentLine()
-{
-    QTextBlock block = textCursor().block();
-    BookmarkData::set(block, true);
-    bookmarksEdited();
-}
-
-void SourceEdit::removeBookmarkFromCurrentLine()
-{
-    if (BookmarkData *data = BookmarkData::of(textCursor().block()))
-        data->bookmark = false;
-    bookmarksEdited();
-}
-
-bool SourceEdit::hasBookmarkInCurrentLiane()
-{
-    return BookmarkData::isSet(textCursor().block());
-}
-
-QList<int> SourceEdit::bookmarkLines() const
-{
-    return BookmarkData::lines(document());
-}
-
-void SourceEdit::bookmarksEdited()
-{
-    noteBookmarkToggled();
-    Q_EMIT bookmarksChanged();
-    infoPanel->update();
-    viewport()->update();
-    syncBookmarks();
-}
 
 // ---------------------------------------------------------- line commands
 
