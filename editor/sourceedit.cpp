@@ -15,6 +15,7 @@
 #include "app/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/addinfopanel.h"
+#include "editor/longlineview.h"
 #include "editor/mainview.h"
 #include "editor/pendingsource.h"
 #include "project/project.h"
@@ -45,7 +46,8 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     setFont(font);
-    installLongLineLayout();
+    longLines = new LongLineView(this);
+    longLines->install();
     // A tab stands where loading would put its four spaces at a line's start.
     setTabStopDistance(4 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')));
 
@@ -245,7 +247,7 @@ void SourceEdit::updatePosInfo()
         w->setStatusCharNumber(cursor.positionInBlock());
     }
     if (cursorInLongLine()) {
-        scheduleScopeMarks();
+        longLines->scheduleScopeMarks();
     } else {
         updateScopeSelections();
         applyExtraSelections();
@@ -281,7 +283,7 @@ void SourceEdit::mouseMoveEvent(QMouseEvent *e)
     QToolTip::hideText();
     mousePos = e->position().toPoint();
     globalMousePos = e->globalPosition().toPoint();
-    if (!handleLongLineMouse(e))
+    if (!longLines->handleMouse(e))
         QPlainTextEdit::mouseMoveEvent(e);
 }
 

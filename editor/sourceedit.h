@@ -23,7 +23,7 @@ namespace ov {
 
 class AddInfoPanel;
 class DODIvez;
-class LongLineLayout;
+class LongLineView;
 class ScopeFinder;
 class TextMatcher;
 class MainView;
@@ -247,19 +247,15 @@ private:
     // Colours the lines about to be painted in `rect`. Returns the long
     // lines among them with where they are drawn.
     QList<QPair<QTextBlock, QPointF>> prepareBlocks(const QRect &rect);
-    // Draws the part of a long line that lies in `clip`.
-    void paintLongLine(const QTextBlock &block, const QPointF &at, const QRect &clip);
     // The base resize handling, without laying out every line again when
     // only the width changed in a large document.
     void resizeTextArea(QResizeEvent *e);
     // ---- end of display ----
 
-    // ---- long lines (sourceedit_longline.cpp) ----
+    // ---- long lines (LongLineView) ----
     // Lines over LongLineLayout::Limit characters are never laid out by the
-    // text engine (see LongLineLayout): keys, clicks, the cursor's place and
-    // the word at a position are worked out here from the character grid,
-    // in time that does not grow with the line. Elsewhere they hide the
-    // base versions, which would shape the whole line.
+    // text engine; these hide the base versions, which would shape the
+    // whole line, and answer from the character grid there.
 public:
     QRect cursorRect() const;
     QRect cursorRect(const QTextCursor &cursor) const;
@@ -273,30 +269,12 @@ protected:
     void mousePressEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
-    bool eventFilter(QObject *watched, QEvent *e) override;
     void doSetTextCursor(const QTextCursor &cursor) override;
 
 private:
-    LongLineLayout *longLineLayout() const;
-    void installLongLineLayout();
+    friend class LongLineView;
+    LongLineView *longLines = nullptr;
     bool cursorInLongLine() const;
-    // Position under a viewport point when it lies on a long line, else -1.
-    int longLinePositionAt(const QPoint &pos) const;
-    bool handleLongLineKey(QKeyEvent *e);
-    bool handleLongLineMouse(QMouseEvent *e);
-    void moveInLongLine(int position, QTextCursor::MoveMode mode);
-    void scrollToLongLineCursor();
-    // Text of the document between two positions, without copying the line.
-    QString textBetween(int from, int to) const;
-    bool longLineDrag = false;
-    // In a long line the bracket marks follow once the cursor rests: finding
-    // them there copies and sums up the line.
-    void scheduleScopeMarks();
-    QTimer *scopeMarkTimer = nullptr;
-    // Where the last character typed into a long line left the cursor.
-    int lastTypedEnd = -1;
-    int lastTypedRevision = -1;
-    QObject *textControl = nullptr;
     // ---- end of long lines ----
 
     // ---- navigation (sourceedit_navigation.cpp) ----

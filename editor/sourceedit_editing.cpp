@@ -1,6 +1,8 @@
 // The editing keys and line commands of the source editor (see EditingKeys).
 #include "editor/sourceedit.h"
 
+#include "editor/longlineview.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -137,7 +139,7 @@ void SourceEdit::inputMethodEvent(QInputMethodEvent *e)
 void SourceEdit::handleEditingKey(QKeyEvent *e)
 {
     editingKeys.prunePendingPairs(textCursor().position());
-    if (handleLongLineKey(e))
+    if (longLines->handleKey(e))
         return;
     if (handleMovementKey(e))
         return;
@@ -185,7 +187,7 @@ bool SourceEdit::handleMovementKey(QKeyEvent *e)
 void SourceEdit::moveCursorTo(int position, QTextCursor::MoveMode mode)
 {
     if (cursorInLongLine()) {
-        moveInLongLine(position, mode);
+        longLines->moveTo(position, mode);
         return;
     }
     QTextCursor cursor = textCursor();
