@@ -182,21 +182,23 @@ private:
     ScopeFinder *scopeFinder = nullptr;
     ScopeFinder *scopeIndex();
 
-    // --- gutter and editing keys (sourceedit_editing.cpp) ---
+    // --- bookmarks (sourceedit_bookmarks.cpp; the gutter is AddInfoPanel) ---
 public:
     // 0-based numbers of the bookmarked lines, as handed to the project.
     QList<int> bookmarkLines() const;
 
 private:
     void bookmarksEdited();
-    // The store follows lines added and removed above bookmarks
-    // (sourceedit_bookmarks.cpp).
+    // The store follows lines added and removed above bookmarks.
     void startFollowingBookmarks();
     void followBookmarks(int position, int removed, int added);
     void noteBookmarkToggled();
     QList<int> savedBookmarks; // as in the file as last read or saved
     int lastBlockCount = 0;
     bool linesMovedSinceSave = false;
+
+    // --- keys and cursor moves (sourceedit_editing.cpp, sourceedit_words.cpp) ---
+    // Home, End, Insert and word moves.
     bool handleMovementKey(QKeyEvent *e);
     // Word moves that take a "$" and the name after it as one word.
     bool handleVariableWordMove(QKeyEvent *e);
@@ -205,7 +207,7 @@ private:
     // To `position`, the anchor kept or not, without laying out a long line.
     void moveCursorTo(int position, QTextCursor::MoveMode mode);
 
-    // --- the file on disk, as this editor last read or wrote it ---
+    // --- the file on disk (DocumentFile; dialogs in sourceedit_disk.cpp) ---
 public:
     using DiskState = DocumentFile::DiskState;
     static constexpr DiskState DiskUnchanged = DocumentFile::DiskUnchanged;

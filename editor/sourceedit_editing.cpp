@@ -1,14 +1,13 @@
 // The editing keys and line commands of the source editor (see EditingKeys).
 #include "editor/sourceedit.h"
 
-#include "editor/longlineview.h"
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
 
+#include "editor/longlineview.h"
 
 namespace ov {
 
