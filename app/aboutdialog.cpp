@@ -8,6 +8,8 @@
 #include <QSpacerItem>
 #include <QUrl>
 
+#include "app/applog.h"
+
 namespace ov {
 
 AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
@@ -75,7 +77,8 @@ void AboutDialog::showAbout()
 
 void AboutDialog::webLink(QString link)
 {
-    QDesktopServices::openUrl(QUrl(link));
+    if (!QDesktopServices::openUrl(QUrl(link)))
+        qCWarning(lcApp, "cannot open %s", qUtf8Printable(link));
 }
 
 } // namespace ov

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 
+#include "app/applog.h"
 #include "app/dialogs.h"
 #include "app/recentlist.h"
 #include "editor/core/textfile.h"
@@ -150,7 +151,9 @@ void DODIvez::newProjectFromFolder()
                                          : QStringLiteral("Can't create file %1"))) {
         if (overwrite) {
             QString error;
-            writeFileAtomically(file, replaced, &error);
+            if (!writeFileAtomically(file, replaced, &error))
+                qCWarning(lcApp, "cannot put back the project file %s: %s", qUtf8Printable(file),
+                          qUtf8Printable(error));
         }
         return;
     }
@@ -326,6 +329,8 @@ void DODIvez::addToRecentProjects(const QString &fileName)
 void DODIvez::readSettings()
 {
     const QSettings settings = openSettings();
+    if (settings.status() != QSettings::NoError)
+        qCWarning(lcApp, "cannot read the settings from %s", qUtf8Printable(settings.fileName()));
     // A value of another type than stored by writeSettings reads as empty.
     const QVariant geometry = settings.value(QStringLiteral("geometry"));
     if (geometry.typeId() == QMetaType::QByteArray)
@@ -343,6 +348,9 @@ void DODIvez::writeSettings()
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
     settings.setValue(QStringLiteral("state"), saveState(0));
     settings.setValue(QStringLiteral("workingDirectory"), workingDirectory);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qCWarning(lcApp, "cannot write the settings to %s", qUtf8Printable(settings.fileName()));
 }
 
 } // namespace ov

@@ -19,6 +19,7 @@
 #include "editor/sourceedit.h"
 #include "project/project.h"
 #include "search/core/filesearch.h"
+#include "search/core/searchlog.h"
 #include "search/core/textsearch.h"
 #include "search/findresults.h"
 
@@ -35,8 +36,16 @@ int windowIndex(int outputWindow)
 bool readEditorText(const QString &fileName, QString *text)
 {
     QByteArray bytes;
-    if (QFileInfo(fileName).size() > MaxSearchedFileSize || !readFileBytes(fileName, &bytes, nullptr))
+    QString error;
+    const QFileInfo info(fileName);
+    if (!info.exists() || info.size() > MaxSearchedFileSize) {
+        qCDebug(lcSearch, "skipped %s: %s", qUtf8Printable(fileName), info.exists() ? "too large" : "no such file");
         return false;
+    }
+    if (!readFileBytes(fileName, &bytes, &error)) {
+        qCWarning(lcSearch, "cannot search %s: %s", qUtf8Printable(fileName), qUtf8Printable(error));
+        return false;
+    }
     *text = editorText(bytes);
     return true;
 }

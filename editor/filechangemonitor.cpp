@@ -3,10 +3,22 @@
 #include <QFileInfo>
 
 #include "app/dialogs.h"
+#include "editor/core/editorlog.h"
 #include "editor/pendingsource.h"
 #include "editor/sourceedit.h"
 
 namespace ov {
+
+namespace {
+
+// Changes made to these by other programs go unnoticed.
+void warnUnwatched(const QStringList &paths)
+{
+    if (!paths.isEmpty())
+        qCWarning(lcEditor, "cannot watch %s", qUtf8Printable(paths.join(QLatin1String(", "))));
+}
+
+} // namespace
 
 FileChangeMonitor::FileChangeMonitor(QWidget *dialogParent)
     : QObject(dialogParent), dialogParent(dialogParent)
@@ -37,7 +49,7 @@ void FileChangeMonitor::watch(SourceEdit *editor)
     const QStringList dirs = watcher.directories();
     paths.removeIf([&](const QString &p) { return files.contains(p) || dirs.contains(p); });
     if (!paths.isEmpty())
-        watcher.addPaths(paths);
+        warnUnwatched(watcher.addPaths(paths));
 }
 
 void FileChangeMonitor::watch(PendingSource *pending)
@@ -84,7 +96,7 @@ void FileChangeMonitor::sync()
         if (!watched.contains(path) && QFileInfo::exists(path))
             added << path;
     if (!added.isEmpty())
-        watcher.addPaths(added);
+        warnUnwatched(watcher.addPaths(added));
 }
 
 void FileChangeMonitor::fileChanged(const QString &path)

@@ -24,6 +24,7 @@
 #include "app/dialogs.h"
 #include "app/resources.h"
 #include "app/dodivez.h"
+#include "editor/core/editorlog.h"
 #include "editor/pendingsource.h"
 #include "editor/phpsyntaxhighlighter.h"
 #include "editor/recovery.h"
@@ -550,8 +551,11 @@ void MainView::copyFilePath()
 
 void MainView::openFileFolder()
 {
-    if (SourceEdit *editor = getCurrentSource())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(editor->getFileDir()).absoluteFilePath()));
+    if (SourceEdit *editor = getCurrentSource()) {
+        const QString folder = QFileInfo(editor->getFileDir()).absoluteFilePath();
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+            qCWarning(lcEditor, "cannot open the folder %s", qUtf8Printable(folder));
+    }
 }
 
 void MainView::paintEvent(QPaintEvent *)

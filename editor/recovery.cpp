@@ -13,6 +13,7 @@
 #include "app/dialogs.h"
 #include "app/dodivez.h"
 #include "editor/addinfopanel.h"
+#include "editor/core/editorlog.h"
 #include "editor/mainview.h"
 #include "editor/sourceedit.h"
 
@@ -28,8 +29,11 @@ bool diskChangedSince(const JournalHeader &header)
         return false;
     QByteArray bytes;
     QString error;
-    if (!readFileBytes(header.filePath, &bytes, &error))
+    if (!readFileBytes(header.filePath, &bytes, &error)) {
+        qCDebug(lcEditor, "cannot read %s, taken as changed: %s", qUtf8Printable(header.filePath),
+                qUtf8Printable(error));
         return true;
+    }
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1) != header.base.sha1;
 }
 
@@ -111,8 +115,14 @@ void DocumentRecovery::attach(SourceEdit *editor)
     std::vector<JournalSlot> orphans = JournalSlot::takeOrphans();
     for (JournalSlot &slot : orphans) {
         JournalHeader header;
-        if (asked.contains(slot.path()) || !JournalReader::readHeader(slot.path(), &header, nullptr)
-            || header.filePath != path)
+        QString error;
+        if (asked.contains(slot.path()))
+            continue;
+        if (!JournalReader::readHeader(slot.path(), &header, &error)) {
+            qCWarning(lcEditor, "recovery journal %s refused: %s", qUtf8Printable(slot.path()), qUtf8Printable(error));
+            continue;
+        }
+        if (header.filePath != path)
             continue;
         asked.insert(slot.path());
         Found found;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include "analysis/core/analysislog.h"
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/phpanalyser.h"
 #include "analysis/fileparsingdialog.h"
@@ -72,8 +73,10 @@ void Project::setPHPFileDescription(QString fileName, PHPFileDescription desc)
 void Project::saveCodeDB()
 {
     codeDBError.clear();
-    if (rootItem)
-        CodeDatabase::save(CodeDatabase::fileNameFor(projectFileName), &model, &codeDBError);
+    const QString fileName = CodeDatabase::fileNameFor(projectFileName);
+    if (rootItem && !CodeDatabase::save(fileName, &model, &codeDBError))
+        qCWarning(lcAnalysis, "cannot write the code database %s: %s", qUtf8Printable(fileName),
+                  qUtf8Printable(codeDBError));
 }
 
 void Project::loadCodeDB()

@@ -8,6 +8,7 @@
 #include "app/dodivez.h"
 #include "editor/core/textfile.h"
 #include "project/core/projectfile.h"
+#include "project/core/projectlog.h"
 #include "project/projectlistitem.h"
 
 namespace ov {
@@ -56,6 +57,9 @@ void Project::writeEditedProject()
         return;
     QString error;
     if (!writeFileAtomically(projectFileName, bytes, &error)) {
+        if (!autoSaveFailing)
+            qCWarning(lcProject, "cannot write the project file %s: %s", qUtf8Printable(projectFileName),
+                      qUtf8Printable(error));
         if (!autoSaveFailing && mainWindow)
             mainWindow->statusBar()->showMessage(QStringLiteral("Cannot write project file %1: %2")
                                                      .arg(QDir::toNativeSeparators(projectFileName), error),

@@ -4,6 +4,7 @@
 #include <QThread>
 #include <QXmlStreamReader>
 
+#include "analysis/core/analysislog.h"
 #include "analysis/core/fastcodedbreader.h"
 #include "editor/core/textfile.h"
 #include "editor/core/vectorscan.h"
@@ -478,10 +479,20 @@ int CodeDatabase::read(const QString &fileName, CodeModel *model)
     const CodeModel::DatabaseStamp stamp = stampOf(fileName);
     const bool wasEmpty = model->fileDescriptions().isEmpty();
     QByteArray bytes;
-    if (!readFileBytes(fileName, &bytes, nullptr))
+    QString error;
+    if (!readFileBytes(fileName, &bytes, &error)) {
+        if (QFileInfo::exists(fileName))
+            qCWarning(lcAnalysis, "cannot read the code database %s: %s", qUtf8Printable(fileName),
+                      qUtf8Printable(error));
+        else
+            qCDebug(lcAnalysis, "no code database yet at %s", qUtf8Printable(fileName));
         return 0;
+    }
     bool whole = false;
-    const int added = parse(bytes, model, &whole);
+    const int added = parse(bytes, model, &whole, &error);
+    if (!error.isEmpty())
+        qCWarning(lcAnalysis, "the code database %s is malformed, ignored from %s", qUtf8Printable(fileName),
+                  qUtf8Printable(error));
     if (whole && wasEmpty)
         model->markStoredIn(stamp);
     return added;
@@ -508,14 +519,14 @@ int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
     return parse(xml, model, &whole);
 }
 
-int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole)
+int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole, QString *error)
 {
     QList<PHPFileDescription> files;
     std::vector<bool> present;
     *whole = false;
     if (!FastCodeDbReader::readDocument(xml, &files, whole, &present)) {
         *whole = false;
-        return parseCarefully(xml, model);
+        return parseCarefully(xml, model, error);
     }
     qsizetype functions = 0;
     for (const PHPFileDescription &d : std::as_const(files))
@@ -536,10 +547,21 @@ int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole)
 
 int CodeDatabase::parseCarefully(const QByteArray &xml, CodeModel *model)
 {
+    return parseCarefully(xml, model, nullptr);
+}
+
+int CodeDatabase::parseCarefully(const QByteArray &xml, CodeModel *model, QString *error)
+{
     QXmlStreamReader r(xml);
+    const auto stopped = [&r, error] {
+        if (r.hasError() && error)
+            *error = QStringLiteral("line %1: %2").arg(r.lineNumber()).arg(r.errorString());
+    };
     // The root's own tag is not examined.
-    if (!r.readNextStartElement())
+    if (!r.readNextStartElement()) {
+        stopped();
         return 0;
+    }
     int added = 0;
     while (r.readNextStartElement()) {
         if (r.name() != QLatin1String("File")) {
@@ -551,6 +573,7 @@ int CodeDatabase::parseCarefully(const QByteArray &xml, CodeModel *model)
             break;   // this entry may be cut short; the ones before are whole
         added += store(d, !d.name.isEmpty() && QFileInfo::exists(d.name), model);
     }
+    stopped();
     return added;
 }
 

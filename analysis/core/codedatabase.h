@@ -33,10 +33,12 @@ public:
     static int parse(const QByteArray &xml, CodeModel *model);
     // `whole`: every entry of the document went into the model unchanged
     // (none dropped, none replaced by a later one of the same name).
-    static int parse(const QByteArray &xml, CodeModel *model, bool *whole);
+    // `error`: where and why a malformed document broke off, if it did.
+    static int parse(const QByteArray &xml, CodeModel *model, bool *whole, QString *error = nullptr);
     // The same with QXmlStreamReader alone: parse() takes this way for any
     // document that is not in the exact form serialize() gives.
     static int parseCarefully(const QByteArray &xml, CodeModel *model);
+    static int parseCarefully(const QByteArray &xml, CodeModel *model, QString *error);
 
     // Times keep whole seconds unless the file's time had a fraction; the
     // fraction is kept so that an unchanged file stays current on reload.

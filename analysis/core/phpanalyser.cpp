@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "analysis/core/analysislog.h"
 #include "analysis/core/phpscanner.h"
 #include "editor/core/textfile.h"
 #include "editor/core/vectorscan.h"
@@ -184,15 +185,24 @@ bool readRegularFile(const QString &fileName, qint64 size, QByteArray *bytes)
 bool PhpAnalyser::readText(const QString &fileName, const FileState &state, QString *text)
 {
     // Devices and pipes never end; huge files are not source code.
-    if (!state.isFile || state.size > MaxFileSize)
+    if (!state.isFile || state.size > MaxFileSize) {
+        qCDebug(lcAnalysis, "skipped %s: %s", qUtf8Printable(fileName),
+                state.isFile ? "too large" : "not a regular file");
         return false;
+    }
     QByteArray bytes;
+    QString error;
 #ifdef Q_OS_LINUX
     // The state came from statFile(): the name is one stat() could take.
     const bool read = readRegularFile(fileName, state.size, &bytes);
+    if (!read)
+        error = qt_error_string(errno);
 #else
-    const bool read = readFileBytes(fileName, &bytes, nullptr);
+    const bool read = readFileBytes(fileName, &bytes, &error);
 #endif
+    if (!read)
+        qCWarning(lcAnalysis, "cannot read %s for the analysis: %s", qUtf8Printable(fileName),
+                  qUtf8Printable(error));
     if (!read || bytes.size() > MaxFileSize)
         return false;
     *text = editorText(bytes);
@@ -669,6 +679,7 @@ QSet<QString> PhpAnalyser::loadBuiltinFunctions()
         if (readFileBytes(path, &bytes, nullptr))
             return parseBuiltinList(bytes);
     }
+    qCWarning(lcAnalysis, "no builtin.list found in %s", qUtf8Printable(candidates.join(QLatin1String(", "))));
     return {};
 }
 

@@ -11,6 +11,8 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include "editor/core/editorlog.h"
+
 namespace ov {
 
 namespace {
@@ -35,7 +37,8 @@ QString JournalSlot::folder()
     const QString dir =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/recovery");
     if (!QFileInfo::exists(dir)) {
-        QDir().mkpath(dir);
+        if (!QDir().mkpath(dir))
+            qCWarning(lcEditor, "cannot create the recovery folder %s", qUtf8Printable(dir));
         // What the user typed is theirs alone.
         QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -89,7 +92,10 @@ void JournalSlot::remove()
 {
     if (!lock)
         return;
-    QFile::remove(journalPath);
+    QFile file(journalPath);
+    if (file.exists() && !file.remove())
+        qCWarning(lcEditor, "cannot remove the recovery journal %s: %s", qUtf8Printable(journalPath),
+                  qUtf8Printable(file.errorString()));
     release();
 }
 
@@ -104,8 +110,11 @@ QString JournalSlot::setAside()
                      + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")) + Suffix;
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = dir + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("-%1").arg(n) + Suffix;
-    if (!QFile::rename(journalPath, target))
+    if (!QFile::rename(journalPath, target)) {
+        qCWarning(lcEditor, "cannot move the damaged journal %s to %s", qUtf8Printable(journalPath),
+                  qUtf8Printable(target));
         target = journalPath;
+    }
     release();
     return target;
 }
@@ -325,8 +334,11 @@ void DocumentJournal::dropJournal()
 void DocumentJournal::failed(const QString &reason)
 {
     error = reason;
-    if (!failing)
+    if (!failing) {
+        qCWarning(lcEditor, "cannot write the recovery journal %s: %s", qUtf8Printable(slot.path()),
+                  qUtf8Printable(reason));
         Q_EMIT writeFailed(reason);
+    }
     failing = true;
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "editor/core/editorlog.h"
 #include "editor/core/vectorscan.h"
 
 namespace ov {
@@ -404,8 +405,8 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
             *error = file.errorString();
         return false;
     }
-    if (existed)
-        QFile::setPermissions(target, perms);
+    if (existed && !QFile::setPermissions(target, perms))
+        qCWarning(lcEditor, "cannot give %s back its permissions", qUtf8Printable(target));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "project/core/projectfile.h"
 
 #include "editor/core/textfile.h"
+#include "project/core/projectlog.h"
 
 #include <QDir>
 #include <QFile>
@@ -339,8 +340,13 @@ QFileInfoList listFolder(const QString &dirPath, const QStringList &nameFilters)
 bool scanInto(const QString &dirPath, const QStringList &nameFilters, ProjectNode *parent, QStringList *chain)
 {
     const QString canonical = QFileInfo(dirPath).canonicalFilePath();
-    if (canonical.isEmpty() || chain->contains(canonical))
+    if (canonical.isEmpty() || chain->contains(canonical)) {
+        qCDebug(lcProject, "not scanned: %s (%s)", qUtf8Printable(dirPath),
+                canonical.isEmpty() ? "gone" : "a link to a folder it is in");
         return false;
+    }
+    if (!QFileInfo(canonical).isReadable())
+        qCWarning(lcProject, "cannot list the folder %s: permission denied", qUtf8Printable(dirPath));
     chain->append(canonical);
     const QFileInfoList entries = listFolder(dirPath, nameFilters);
     for (const QFileInfo &entry : entries) {

@@ -13,6 +13,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "editor/core/textfile.h"
+#include "search/core/searchlog.h"
 
 namespace ov {
 
@@ -22,10 +23,19 @@ bool readRegularFile(const QString &fileName, QByteArray *buffer)
 {
 #if defined(Q_OS_UNIX)
     const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        // A project may list files deleted since: no failure.
+        const int error = errno;
+        if (error == ENOENT)
+            qCDebug(lcSearch, "skipped %s: no such file", qUtf8Printable(fileName));
+        else
+            qCWarning(lcSearch, "cannot search %s: %s", qUtf8Printable(fileName), qUtf8Printable(qt_error_string(error)));
         return false;
+    }
     struct stat st;
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxSearchedFileSize;
+    if (!ok)
+        qCDebug(lcSearch, "skipped %s: not a regular file or too large", qUtf8Printable(fileName));
     qsizetype size = 0;
     if (ok) {
         buffer->resize(qsizetype(st.st_size) + 1);

@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "search/core/searchlog.h"
+
 namespace ov {
 
 namespace {
@@ -126,8 +128,11 @@ bool SyntaxChecker::startJob(const QString &fileName)
     });
     connect(job->process, &QProcess::finished, this, [this, job] { jobEnded(job, false); });
     connect(job->process, &QProcess::errorOccurred, this, [this, job](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
+        if (error == QProcess::FailedToStart) {
+            qCWarning(lcSearch, "cannot start %s: %s", qUtf8Printable(program),
+                      qUtf8Printable(job->process->errorString()));
             jobEnded(job, true);
+        }
     });
     job->timer = new QTimer(this);
     job->timer->setSingleShot(true);

@@ -121,6 +121,29 @@ FileDescriptions everyCharacter(const QString &path)
     return {{path, d}};
 }
 
+// The messages of the logging categories, for as long as it lives.
+class LogCatcher
+{
+public:
+    struct Message {
+        QtMsgType type;
+        QString category;
+        QString text;
+    };
+
+    LogCatcher() : previous(qInstallMessageHandler(handle)) { caught.clear(); }
+    ~LogCatcher() { qInstallMessageHandler(previous); }
+    QList<Message> messages() const { return caught; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        caught.append({type, QString::fromLatin1(context.category), text});
+    }
+    static inline QList<Message> caught;
+    QtMessageHandler previous;
+};
+
 } // namespace
 
 class TestCodeDatabase : public QObject
@@ -147,6 +170,7 @@ private Q_SLOTS:
     void unchangedDatabaseIsNotRewritten();
     void bigDatabasesReadInHalves();
     void existenceCheckerAnswersInOrder();
+    void damageIsLoggedForDevelopers();
 };
 
 void TestCodeDatabase::fileName_data()
@@ -670,6 +694,34 @@ void TestCodeDatabase::existenceCheckerAnswersInOrder()
         FileExistenceChecker dropped;   // never asked for its results
         dropped.check(names.first());
     }
+}
+
+void TestCodeDatabase::damageIsLoggedForDevelopers()
+{
+    // The user is told nothing; a developer finds which database, where and
+    // why in the analysis category. A project without one yet is no failure.
+    QTemporaryDir dir;
+    const QByteArray xml = CodeDatabase::serialize(describedFiles(dir, 2));
+    const QString damaged = dir.filePath(QStringLiteral("damaged.cdb"));
+    QVERIFY(ovtest::writeFile(damaged, xml.left(xml.lastIndexOf("<File ") + 100)));
+    CodeModel model;
+    QList<LogCatcher::Message> messages;
+    {
+        LogCatcher log;
+        QCOMPARE(CodeDatabase::read(dir.filePath(QStringLiteral("none.cdb")), &model), 0);
+        QCOMPARE(CodeDatabase::read(damaged, &model), 1);
+        messages = log.messages();
+    }
+    // Debug messages, such as the one of the missing database, are off
+    // unless a developer's logging rules turn them on.
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QCOMPARE(messages.size(), 1);
+    messages.removeIf([](const LogCatcher::Message &m) { return m.type == QtDebugMsg; });
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].type, QtWarningMsg);
+    QCOMPARE(messages[0].category, QStringLiteral("viziro.analysis"));
+    QVERIFY2(messages[0].text.contains(damaged) && messages[0].text.contains(QStringLiteral("line ")),
+             qPrintable(messages[0].text));
 }
 
 QTEST_GUILESS_MAIN(TestCodeDatabase)
