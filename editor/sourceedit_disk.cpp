@@ -78,26 +78,14 @@ bool SourceEdit::reloadFromDisk()
     }
     const int line = textCursor().blockNumber();
     const int scroll = verticalScrollBar()->value();
-    QList<int> bookmarks;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-        auto *data = static_cast<BookmarkData *>(b.userData());
-        if (data && data->bookmark)
-            bookmarks << b.blockNumber();
-    }
+    const QList<int> bookmarks = BookmarkData::lines(document());
 
     const QString text = file.read(fileName, bytes);
     noteDiskState();
     Q_EMIT textFormatChanged();
     setPlainText(expandTabs(text));
 
-    for (int n : bookmarks) {
-        QTextBlock b = document()->findBlockByNumber(n);
-        if (!b.isValid())
-            continue;
-        auto *data = new BookmarkData;
-        data->bookmark = true;
-        b.setUserData(data);
-    }
+    BookmarkData::mark(document(), bookmarks);
     syncBookmarks();
     QTextCursor c(document()->findBlockByNumber(qMin(line, document()->blockCount() - 1)));
     setTextCursor(c);
