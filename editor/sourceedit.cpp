@@ -14,6 +14,7 @@
 #include <QToolTip>
 
 #include "editor/addinfopanel.h"
+#include "editor/longlineview.h"
 #include "editor/mainview.h"
 #include "editor/pendingsource.h"
 #include "host/dialogs.h"
@@ -46,7 +47,8 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     setFont(font);
-    installLongLineLayout();
+    longLines = new LongLineView(this);
+    longLines->install();
     // A tab stands where loading would put its four spaces at a line's start.
     setTabStopDistance(4 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')));
 
@@ -112,7 +114,7 @@ SourceEdit::SourceEdit(QString fileName, MainView *parent, const LoadedFile *rea
     connect(this, &QPlainTextEdit::redoAvailable, this, &SourceEdit::setRedoState);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::updatePosInfo);
     // A click or a move out of an automatic pair forgets its closer.
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { prunePendingPairs(); });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { editingKeys.prunePendingPairs(textCursor().position()); });
     if (Host *w = mainWindow())
         connect(this, &SourceEdit::overwriteModeChanged, w->hostWindow(),
                 [w](bool on) { w->setStatusOverwriteMode(on); });
@@ -138,18 +140,13 @@ void SourceEdit::loadFile(const LoadedFile *readBefore)
         return;
     }
     WaitCursor wait;
-    recordDiskState(bytes);
-    if (readBefore) {
-        // The version read then is the one to protect, whatever is there now.
-        diskSize = readBefore->size;
-        diskModified = readBefore->modified;
-    }
-    DecodedText decoded = decodeText(bytes);
+    QString text = file.read(fileName, bytes);
+    if (readBefore)
+        file.setReadStamp(readBefore->size, readBefore->modified);
+    noteDiskState();
     bytes.clear();
-    format = decoded.format;
-    originalLines = OriginalLines(decoded.text);
-    setPlainText(expandTabs(decoded.text));
-    loaded = true;
+    setPlainText(expandTabs(text));
+    text.clear();
     dirty = false;
 }
 
@@ -173,8 +170,7 @@ bool SourceEdit::rename(QString newFileName)
 {
     fileName = newFileName;
     // The file moved with its content: only the watched path changes.
-    if (!diskPath.isEmpty())
-        diskPath = newFileName;
+    file.rename(newFileName);
     updateTitle();
     Q_EMIT diskStateChanged();
     return true;
@@ -188,31 +184,25 @@ bool SourceEdit::saveDocument()
     if (!mayOverwriteDisk())
         return false;
 
-    TextFormat written = format;
+    const TextFormat before = file.format();
+    TextFormat written = before;
     if (!mayEncodeAs(&written))
         return false;
 
     QString error;
     bool ok;
-    QString text;
-    QByteArray bytes;
     {
         WaitCursor wait;
-        text = textForDisk();
-        bytes = encodeText(text, &written);
-        ok = writeFileAtomically(fileName, bytes, &error);
+        ok = file.write(fileName, textForDisk(), &written, &error);
     }
     if (!ok) {
         Dialogs::warning(this, QStringLiteral("Warning"),
                          QStringLiteral("Cannot write file %1:\n%2.").arg(fileName, error));
         return false;
     }
-    originalLines = OriginalLines(text);
-    if (!(format == written)) {
-        format = written;
+    if (!(before == written))
         Q_EMIT textFormatChanged();
-    }
-    recordDiskState(bytes);
+    noteDiskState();
     document()->setModified(false);
     updateTitle();
     Q_EMIT saved();
@@ -259,7 +249,7 @@ void SourceEdit::updatePosInfo()
         w->setStatusCharNumber(cursor.positionInBlock());
     }
     if (cursorInLongLine()) {
-        scheduleScopeMarks();
+        longLines->scheduleScopeMarks();
     } else {
         updateScopeSelections();
         applyExtraSelections();
@@ -295,7 +285,7 @@ void SourceEdit::mouseMoveEvent(QMouseEvent *e)
     QToolTip::hideText();
     mousePos = e->position().toPoint();
     globalMousePos = e->globalPosition().toPoint();
-    if (!handleLongLineMouse(e))
+    if (!longLines->handleMouse(e))
         QPlainTextEdit::mouseMoveEvent(e);
 }
 

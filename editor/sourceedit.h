@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QPoint>
 #include <QString>
@@ -9,9 +8,8 @@
 #include <QTextEdit>
 
 #include "editor/core/completionwords.h"
-#include "editor/core/journal.h"
-#include "editor/core/originallines.h"
-#include "editor/core/textfile.h"
+#include "editor/core/documentfile.h"
+#include "editor/core/editingkeys.h"
 
 class QAction;
 class QComboBox;
@@ -25,7 +23,7 @@ namespace ov {
 
 class AddInfoPanel;
 class Host;
-class LongLineLayout;
+class LongLineView;
 class ScopeFinder;
 class TextMatcher;
 class MainView;
@@ -39,6 +37,8 @@ struct LoadedFile;
 class SourceEdit : public QPlainTextEdit
 {
     Q_OBJECT
+    // The gutter reads the line geometry and reports bookmark clicks.
+    friend class AddInfoPanel;
 
 public:
     // `readBefore`, when given, is the file as read before: it is not read again.
@@ -54,9 +54,9 @@ public:
     bool getRedoState() const { return redoState; }
     bool getCopyState() const { return copyState; }
     // How the file was found on disk; a save writes it back the same way.
-    TextFormat textFormat() const { return format; }
+    TextFormat textFormat() const { return file.format(); }
     // False when the file could not be read at construction.
-    bool isLoaded() const { return loaded; }
+    bool isLoaded() const { return file.isLoaded(); }
 
     void goToPosition(int pos);
     // Goes to the declaration of the project function named at the cursor.
@@ -65,10 +65,8 @@ public:
     // Whether the selection is exactly one hit of `matcher`.
     bool selectionIsHit(const TextMatcher &matcher) const;
 
-    // The gutter hands its events over: the editor knows the geometry.
+    // The gutter's width (AddInfoPanel).
     int addInfoPanelWidth() const;
-    void addInfoPanelPaintEvent(QPaintEvent *event);
-    void addInfoPanelMousePressEvent(QMouseEvent *event);
     // Hands this file's bookmark lines to the project.
     void syncBookmarks();
     // The edits are dropped: the project gets back the bookmarks of the
@@ -76,7 +74,7 @@ public:
     void discardBookmarks();
     // The line beside a point of the gutter; invalid below the last line.
     QTextBlock addInfoPanelBlockAt(const QPoint &pos) const;
-    // The syntax errors marked in the gutter (sourceedit_syntax.cpp).
+    // The syntax errors marked in the gutter.
     SyntaxMarks *syntaxMarks();
 
 public Q_SLOTS:
@@ -177,84 +175,50 @@ private:
     QTextEdit::ExtraSelection currentLineSelection;
     bool updatingFunctionList = false;
 
-    // Set right after a brace block was inserted, so that typing "}" at
-    // once takes the block back for a plain "}".
-    bool pendingBrace = false;
-    // Quotes, parentheses and brackets the editor closed itself, innermost
-    // last. Cursors keep their places through the edits typed inside; a
-    // pair is forgotten once the text cursor leaves it.
-    struct PendingPair {
-        QTextCursor opener; // before the opening character
-        QTextCursor closer; // before the closing character
-        QChar closerChar;
-    };
-    QList<PendingPair> pendingPairs;
-
-    TextFormat format;
-    bool loaded = false;
-
-    SyntaxMarks *syntaxMarkList = nullptr;
+    // Closers, brace blocks and indentation (editor/core/editingkeys.h).
+    EditingKeys editingKeys{[this](const QTextCursor &cursor) { setTextCursor(cursor); }};
 
     // Bracket index behind the scope marks (sourceedit_scope.cpp).
     ScopeFinder *scopeFinder = nullptr;
     ScopeFinder *scopeIndex();
 
-    // --- gutter and editing keys (sourceedit_editing.cpp) ---
+    // --- bookmarks (sourceedit_bookmarks.cpp; the gutter is AddInfoPanel) ---
 public:
     // 0-based numbers of the bookmarked lines, as handed to the project.
     QList<int> bookmarkLines() const;
 
 private:
     void bookmarksEdited();
-    // The store follows lines added and removed above bookmarks
-    // (sourceedit_bookmarks.cpp).
+    // The store follows lines added and removed above bookmarks.
     void startFollowingBookmarks();
     void followBookmarks(int position, int removed, int added);
     void noteBookmarkToggled();
     QList<int> savedBookmarks; // as in the file as last read or saved
     int lastBlockCount = 0;
     bool linesMovedSinceSave = false;
+
+    // --- keys and cursor moves (sourceedit_editing.cpp, sourceedit_words.cpp) ---
+    // Home, End, Insert and word moves.
     bool handleMovementKey(QKeyEvent *e);
     // Word moves that take a "$" and the name after it as one word.
     bool handleVariableWordMove(QKeyEvent *e);
     // After a double-click: a selected variable name takes its "$" along.
     void selectVariableName();
-    bool handleQuoteOrBracketKey(QKeyEvent *e);
-    bool handleBraceKey(QKeyEvent *e);
-    bool handleLineKey(QKeyEvent *e);
-    bool handleCloserKey(QKeyEvent *e);
-    void smartHome(QTextCursor::MoveMode mode);
-    void smartEnd(QTextCursor::MoveMode mode);
-    void wrapSelection(const QString &opener, const QString &closer);
-    void insertPair(QChar opener, QChar closer);
-    void insertBraceBlock();
-    void wrapInBraceBlock();
-    void insertIndentedNewLine();
-    void insertTabSpaces();
-    bool splitPendingPair();
-    void clearPendingClosers();
-    void notePendingBrace();
-    bool bracePending() const;
-    // Drops the pairs the cursor left or whose characters are gone.
-    void prunePendingPairs();
-    // The innermost pending pair of `closer` whose closer the cursor stands
-    // right before, or -1.
-    int pendingPairAtCursor(QChar closer);
+    // To `position`, the anchor kept or not, without laying out a long line.
+    void moveCursorTo(int position, QTextCursor::MoveMode mode);
 
-    // Where the last brace block left the cursor and the document.
-    int pendingPosition = -1;
-    int pendingUndoSteps = -1;
-    int pendingRevision = -1;
-
-    // --- the file on disk, as this editor last read or wrote it ---
+    // --- the file on disk (DocumentFile; dialogs in sourceedit_disk.cpp) ---
 public:
-    enum DiskState { DiskUnchanged, DiskChanged, DiskMissing };
+    using DiskState = DocumentFile::DiskState;
+    static constexpr DiskState DiskUnchanged = DocumentFile::DiskUnchanged;
+    static constexpr DiskState DiskChanged = DocumentFile::DiskChanged;
+    static constexpr DiskState DiskMissing = DocumentFile::DiskMissing;
     // Whether another program changed or removed the file since; a new
     // time stamp over the same bytes is no change.
     // `digest`, if given, receives a digest of what the file holds now.
     DiskState checkDisk(QByteArray *digest = nullptr);
     // The bytes last read or written, as a recovery journal names them.
-    DiskStamp diskStamp() const { return {diskSize, diskModified.toMSecsSinceEpoch(), diskDigest}; }
+    DiskStamp diskStamp() const { return file.stamp(); }
     // Reads the file again, keeping the cursor's line and the bookmarks.
     bool reloadFromDisk();
     bool diskMissingReported = false;
@@ -266,20 +230,16 @@ Q_SIGNALS:
     void textFormatChanged();
 
 private:
-    void recordDiskState(const QByteArray &bytes);
-    // The text a save writes: lines not changed since the file was read or
-    // written keep their tabs.
+    // The file was read or written: watchers look again.
+    void noteDiskState();
+    // The document's text as a save writes it.
     QString textForDisk() const;
-    OriginalLines originalLines;
+    DocumentFile file;
     // Before a save: asks when the file was changed by another program.
     bool mayOverwriteDisk();
     // Before a save: asks to switch to UTF-8 when the text holds a
     // character that `written`'s encoding cannot; false to cancel.
     bool mayEncodeAs(TextFormat *written);
-    QString diskPath;
-    QByteArray diskDigest;
-    qint64 diskSize = -1;
-    QDateTime diskModified;
 
     // ---- display of large documents (sourceedit_display.cpp) ----
 protected:
@@ -289,19 +249,15 @@ private:
     // Colours the lines about to be painted in `rect`. Returns the long
     // lines among them with where they are drawn.
     QList<QPair<QTextBlock, QPointF>> prepareBlocks(const QRect &rect);
-    // Draws the part of a long line that lies in `clip`.
-    void paintLongLine(const QTextBlock &block, const QPointF &at, const QRect &clip);
     // The base resize handling, without laying out every line again when
     // only the width changed in a large document.
     void resizeTextArea(QResizeEvent *e);
     // ---- end of display ----
 
-    // ---- long lines (sourceedit_longline.cpp) ----
+    // ---- long lines (LongLineView) ----
     // Lines over LongLineLayout::Limit characters are never laid out by the
-    // text engine (see LongLineLayout): keys, clicks, the cursor's place and
-    // the word at a position are worked out here from the character grid,
-    // in time that does not grow with the line. Elsewhere they hide the
-    // base versions, which would shape the whole line.
+    // text engine; these hide the base versions, which would shape the
+    // whole line, and answer from the character grid there.
 public:
     QRect cursorRect() const;
     QRect cursorRect(const QTextCursor &cursor) const;
@@ -315,30 +271,12 @@ protected:
     void mousePressEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
-    bool eventFilter(QObject *watched, QEvent *e) override;
     void doSetTextCursor(const QTextCursor &cursor) override;
 
 private:
-    LongLineLayout *longLineLayout() const;
-    void installLongLineLayout();
+    friend class LongLineView;
+    LongLineView *longLines = nullptr;
     bool cursorInLongLine() const;
-    // Position under a viewport point when it lies on a long line, else -1.
-    int longLinePositionAt(const QPoint &pos) const;
-    bool handleLongLineKey(QKeyEvent *e);
-    bool handleLongLineMouse(QMouseEvent *e);
-    void moveInLongLine(int position, QTextCursor::MoveMode mode);
-    void scrollToLongLineCursor();
-    // Text of the document between two positions, without copying the line.
-    QString textBetween(int from, int to) const;
-    bool longLineDrag = false;
-    // In a long line the bracket marks follow once the cursor rests: finding
-    // them there copies and sums up the line.
-    void scheduleScopeMarks();
-    QTimer *scopeMarkTimer = nullptr;
-    // Where the last character typed into a long line left the cursor.
-    int lastTypedEnd = -1;
-    int lastTypedRevision = -1;
-    QObject *textControl = nullptr;
     // ---- end of long lines ----
 
     // ---- navigation (sourceedit_navigation.cpp) ----

@@ -1,12 +1,91 @@
-// The project's bookmark store follows the editor's bookmarks as lines move.
+// The gutter's side in the editor, the bookmark slots, and the project's
+// bookmark store following the editor's bookmarks as lines move.
 #include "editor/sourceedit.h"
 
+#include <QComboBox>
 #include <QTextDocument>
 
 #include "editor/addinfopanel.h"
 #include "project/project.h"
 
 namespace ov {
+
+// ---------------------------------------------------------------- gutter
+
+int SourceEdit::addInfoPanelWidth() const
+{
+    return infoPanel->panelWidth();
+}
+
+void SourceEdit::updateAddInfoPanelWidth(int)
+{
+    setViewportMargins(addInfoPanelWidth(), functionList->height(), 0, 0);
+}
+
+void SourceEdit::updateAddInfoPanel(const QRect &rect, int dy)
+{
+    infoPanel->followUpdate(rect, dy);
+    if (rect.contains(viewport()->rect()))
+        updateAddInfoPanelWidth(0);
+}
+
+QTextBlock SourceEdit::addInfoPanelBlockAt(const QPoint &pos) const
+{
+    return infoPanel->blockAt(pos);
+}
+
+SyntaxMarks *SourceEdit::syntaxMarks()
+{
+    return infoPanel->syntaxMarks();
+}
+
+// ------------------------------------------------------------- bookmarks
+
+void SourceEdit::syncBookmarks()
+{
+    if (Project *p = project())
+        p->setBookmarks(fileName, BookmarkData::lines(document()));
+}
+
+void SourceEdit::restoreBookmarks()
+{
+    if (Project *p = project())
+        BookmarkData::mark(document(), p->getBookmarks(fileName));
+}
+
+void SourceEdit::addBookmarkToCurrentLine()
+{
+    QTextBlock block = textCursor().block();
+    BookmarkData::set(block, true);
+    bookmarksEdited();
+}
+
+void SourceEdit::removeBookmarkFromCurrentLine()
+{
+    if (BookmarkData *data = BookmarkData::of(textCursor().block()))
+        data->bookmark = false;
+    bookmarksEdited();
+}
+
+bool SourceEdit::hasBookmarkInCurrentLiane()
+{
+    return BookmarkData::isSet(textCursor().block());
+}
+
+QList<int> SourceEdit::bookmarkLines() const
+{
+    return BookmarkData::lines(document());
+}
+
+void SourceEdit::bookmarksEdited()
+{
+    noteBookmarkToggled();
+    Q_EMIT bookmarksChanged();
+    infoPanel->update();
+    viewport()->update();
+    syncBookmarks();
+}
+
 
 void SourceEdit::startFollowingBookmarks()
 {

@@ -1,7 +1,6 @@
 // How an editor's document relates to its file on disk.
 #include "editor/sourceedit.h"
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -11,60 +10,24 @@
 
 namespace ov {
 
-namespace {
-
-QByteArray digestOf(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
-}
-
-} // namespace
-
 QString SourceEdit::textForDisk() const
 {
     // The raw text keeps non-breaking spaces, which toPlainText() would
     // turn into plain ones; only the block separators need mapping.
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return originalLines.restore(text);
+    return file.textForDisk(text);
 }
 
-void SourceEdit::recordDiskState(const QByteArray &bytes)
+void SourceEdit::noteDiskState()
 {
-    const QFileInfo info(fileName);
-    diskPath = fileName;
-    diskDigest = digestOf(bytes);
-    diskSize = info.size();
-    diskModified = info.lastModified();
     diskMissingReported = false;
     Q_EMIT diskStateChanged();
 }
 
 SourceEdit::DiskState SourceEdit::checkDisk(QByteArray *digest)
 {
-    if (digest)
-        *digest = diskDigest;
-    // Nothing was read from or written to this path: nothing to protect.
-    if (diskPath.isEmpty() || diskPath != fileName)
-        return DiskUnchanged;
-    const QFileInfo info(fileName);
-    if (!info.exists())
-        return DiskMissing;
-    if (info.size() == diskSize && info.lastModified() == diskModified)
-        return DiskUnchanged;
-    QByteArray bytes;
-    QString error;
-    if (!readFileBytes(fileName, &bytes, &error))
-        return DiskChanged;
-    const QByteArray now = digestOf(bytes);
-    if (digest)
-        *digest = now;
-    if (now != diskDigest)
-        return DiskChanged;
-    // Touched, not changed: remember the new stamp so the next look is cheap.
-    diskSize = info.size();
-    diskModified = info.lastModified();
-    return DiskUnchanged;
+    return file.check(fileName, digest);
 }
 
 bool SourceEdit::mayOverwriteDisk()
@@ -115,29 +78,14 @@ bool SourceEdit::reloadFromDisk()
     }
     const int line = textCursor().blockNumber();
     const int scroll = verticalScrollBar()->value();
-    QList<int> bookmarks;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-        auto *data = static_cast<BookmarkData *>(b.userData());
-        if (data && data->bookmark)
-            bookmarks << b.blockNumber();
-    }
+    const QList<int> bookmarks = BookmarkData::lines(document());
 
-    recordDiskState(bytes);
-    const DecodedText decoded = decodeText(bytes);
-    format = decoded.format;
-    originalLines = OriginalLines(decoded.text);
+    const QString text = file.read(fileName, bytes);
+    noteDiskState();
     Q_EMIT textFormatChanged();
-    setPlainText(expandTabs(decoded.text));
-    loaded = true;
+    setPlainText(expandTabs(text));
 
-    for (int n : bookmarks) {
-        QTextBlock b = document()->findBlockByNumber(n);
-        if (!b.isValid())
-            continue;
-        auto *data = new BookmarkData;
-        data->bookmark = true;
-        b.setUserData(data);
-    }
+    BookmarkData::mark(document(), bookmarks);
     syncBookmarks();
     QTextCursor c(document()->findBlockByNumber(qMin(line, document()->blockCount() - 1)));
     setTextCursor(c);
