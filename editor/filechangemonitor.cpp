@@ -1,10 +1,10 @@
 #include "editor/filechangemonitor.h"
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 
 #include <mutex>
 
+#include "editor/core/documentfile.h"
 #include "editor/core/editorlog.h"
 #include "editor/core/textfile.h"
 #include "editor/core/workers.h"
@@ -44,12 +44,6 @@ void warnUnwatched(const QStringList &paths)
 {
     if (!paths.isEmpty())
         qCWarning(lcEditor, "cannot watch %s", qUtf8Printable(paths.join(QLatin1String(", "))));
-}
-
-// As the editor digests what it reads and writes.
-QByteArray digestOf(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
 }
 
 bool sameStamp(SourceEdit *editor, const QString &path, qint64 size, qint64 modifiedMs, const QByteArray &digest)
@@ -222,7 +216,7 @@ void FileChangeMonitor::lookAt(const std::shared_ptr<Looks> &batch)
             look.state = SourceEdit::DiskChanged;
             continue;
         }
-        const bool same = look.pending ? bytes == look.bytes : (look.found = digestOf(bytes)) == look.digest;
+        const bool same = look.pending ? bytes == look.bytes : (look.found = DocumentFile::digestOf(bytes)) == look.digest;
         look.state = same ? SourceEdit::DiskUnchanged : SourceEdit::DiskChanged;
         look.touched = same;
     }

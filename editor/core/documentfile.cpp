@@ -5,14 +5,10 @@
 
 namespace ov {
 
-namespace {
-
-QByteArray digestOf(const QByteArray &bytes)
+QByteArray DocumentFile::digestOf(const QByteArray &bytes)
 {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
 }
-
-} // namespace
 
 QString DocumentFile::read(const QString &filePath, const QByteArray &bytes)
 {

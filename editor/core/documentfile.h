@@ -45,6 +45,8 @@ public:
     // False until the file was read.
     bool isLoaded() const { return loaded; }
     DiskStamp stamp() const { return {size, modified.toMSecsSinceEpoch(), digest}; }
+    // The digest of a stamp, for a look at the file made elsewhere.
+    static QByteArray digestOf(const QByteArray &bytes);
 
 private:
     void record(const QString &path, const QByteArray &bytes);
