@@ -77,6 +77,11 @@ bool ProjectLoadingThread::startRun(const AnalysisJob &job)
         run->job.pool = workers->pool();
     }
     current = run;
+    announced = true;
+    // Queued, as finished() is: a stopped run's finished() comes first, and
+    // posted before the work starts, so that a run ending at once cannot
+    // report its end (posted by the watcher) before its start.
+    QMetaObject::invokeMethod(this, &ProjectLoadingThread::started, Qt::QueuedConnection);
     // The work holds its run only: this object may be gone when it ends.
     future = workers->run([run] {
         AnalysisJob mine;
@@ -101,9 +106,6 @@ bool ProjectLoadingThread::startRun(const AnalysisJob &job)
         runEnded(run);
     });
     watcher->setFuture(future);
-    announced = true;
-    // Queued, as finished() is: a stopped run's finished() comes first.
-    QMetaObject::invokeMethod(this, &ProjectLoadingThread::started, Qt::QueuedConnection);
     return true;
 }
 

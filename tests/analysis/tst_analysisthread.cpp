@@ -81,6 +81,7 @@ private Q_SLOTS:
     void readingSideBySideOnASharedPool();
     void startDuringRunIsRefused();
     void stopIsPromptAndDropsResult();
+    void quickRunsAnnounceStartBeforeEnd();
     void newerDescriptionsWin();
     void projectRunsAndUpdates();
     void requestsDuringRunGiveOneMoreRun();
@@ -184,6 +185,24 @@ void TestAnalysisThread::stopIsPromptAndDropsResult()
         QVERIFY(!thread.isBusy());
         AnalysisResult result;
         QVERIFY(!thread.takeResult(&result));
+    }
+}
+
+// A run that ends before its owner gets back to the event loop still
+// reports started() before finished(), or the busy indicator stays on.
+void TestAnalysisThread::quickRunsAnnounceStartBeforeEnd()
+{
+    ProjectLoadingThread thread;
+    QStringList order;
+    connect(&thread, &ProjectLoadingThread::started, [&] { order << QStringLiteral("started"); });
+    connect(&thread, &ProjectLoadingThread::finished, [&] { order << QStringLiteral("finished"); });
+    for (int round = 0; round < 200; ++round) {
+        order.clear();
+        QVERIFY(thread.startRun(AnalysisJob()));
+        QThread::usleep(200);   // the empty run ends meanwhile
+        QTRY_COMPARE(order.size(), 2);
+        QCOMPARE(order, QStringList({QStringLiteral("started"), QStringLiteral("finished")}));
+        QVERIFY(!thread.isRunning());
     }
 }
 
