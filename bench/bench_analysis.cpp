@@ -5,76 +5,17 @@
 // worst ratios.
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <vector>
 
 #include "analysis/core/codedatabase.h"
-#include "project/core/projectfile.h"
+#include "benchchild.h"
 
-extern char **environ;
+using namespace bench;
 
 namespace {
-
-struct Measure {
-    double ms = 0;
-    double rssMb = 0;
-    QByteArray out;
-    bool ok = false;
-};
-
-Measure runChild(const QStringList &command, const QString &outFile)
-{
-    Measure m;
-    std::vector<QByteArray> args;
-    for (const QString &a : command)
-        args.push_back(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const QByteArray out = outFile.toLocal8Bit();
-    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return m;
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    m.ms = timer.nsecsElapsed() / 1e6;
-    posix_spawn_file_actions_destroy(&actions);
-    m.rssMb = usage.ru_maxrss / 1024.0;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    QFile f(outFile);
-    if (f.open(QIODevice::ReadOnly))
-        m.out = f.readAll().trimmed();
-    return m;
-}
-
-// Keeps the best of several runs: the machine is shared, the minimum is
-// the figure least disturbed by others.
-void keepBest(const Measure &m, bool first, Measure *best)
-{
-    if (first || !m.ok || m.ms < best->ms)
-        *best = m;
-}
 
 struct Corpus {
     QString name;
@@ -88,19 +29,9 @@ struct Corpus {
 bool measure(const QString &index, const QString &ctags, const QString &tree, const QString &work, Corpus *corpus)
 {
     QDir().mkpath(work);
-    QStringList files;
-    QDirIterator it(tree, {QStringLiteral("*.php")}, QDir::Files,
-                    QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-    while (it.hasNext())
-        files.append(it.next());
-    files.sort();
-    corpus->files = files.size();
-    ov::ProjectFile project;
-    project.root.name = corpus->name;
-    for (const QString &f : files)
-        project.root.children.append({ov::ProjectNode::File, QString(), f, {}});
     const QString projectFile = work + QLatin1Char('/') + corpus->name + QStringLiteral(".vuzar");
-    if (!project.write(projectFile)) {
+    corpus->files = writeTreeProject(tree, corpus->name, projectFile);
+    if (corpus->files < 0) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(projectFile));
         return false;
     }
@@ -111,10 +42,7 @@ bool measure(const QString &index, const QString &ctags, const QString &tree, co
     const int rounds = 7;
     Measure &tags = corpus->tags, &cold = corpus->cold, &warm = corpus->warm;
     for (int i = 0; i < rounds; ++i) {
-        keepBest(runChild({ctags, QStringLiteral("-R"), QStringLiteral("--languages=PHP"), QStringLiteral("-f"),
-                           work + QStringLiteral("/tags"), tree},
-                          out),
-                 i == 0, &tags);
+        keepBest(runChild(ctagsCommand(ctags, work + QStringLiteral("/tags"), tree), out), i == 0, &tags);
         QFile::remove(database);
         keepBest(runChild({index, projectFile}, out), i == 0, &cold);
         keepBest(runChild({index, projectFile}, out), i == 0, &warm);
