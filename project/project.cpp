@@ -1,5 +1,6 @@
 #include "project/project.h"
 
+#include "editor/core/textfile.h"
 #include "host/dialogs.h"
 #include "host/host.h"
 #include "project/addnewfiledialog.h"
@@ -15,6 +16,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QStyleFactory>
+#include <QTimer>
 
 namespace ov {
 
@@ -216,15 +218,19 @@ bool Project::loadProject(const QString &fileName)
     projectFileName = fileName;
     {
         WaitCursor wait;
+        // Nothing below touches the model until the database is in.
+        std::thread reading = readCodeDB();
         rootItem = new ProjectItem(this, file.root.name);
         rootItem->setPath(fileName);
         rootItem->setExpanded(true);
         buildItems(file.root, rootItem);
         bookmarkStore.setMap(file.bookmarks);
         addNewFileDialog->setPath(QFileInfo(fileName).path());
+        rememberProjectFile();
+        // What the tree heard of was the load itself, which the file holds.
+        autoSaveTimer->stop();
+        reading.join();
     }
-    rememberProjectFile();
-    loadCodeDB();
     startUpdating();
     lastError.clear();
     return true;
@@ -245,14 +251,14 @@ bool Project::saveProject(const QString &fileName)
         lastError = QStringLiteral("The project has no file name");
         return false;
     }
-    ProjectFile file;
-    file.root = nodeOf(rootItem);
-    file.bookmarks = bookmarkStore.map();
-    if (!file.write(projectFileName)) {
-        lastError = file.errorString();
+    // Serialized once: the bytes written are the ones remembered.
+    QByteArray bytes = projectFileContent();
+    QString error;
+    if (!writeFileAtomically(projectFileName, bytes, &error)) {
+        lastError = error;
         return false;
     }
-    rememberProjectFile();
+    projectFileBytes = std::move(bytes);
     saveCodeDB();
     lastError.clear();
     return true;

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include <thread>
+
 class QAction;
 class QFileIconProvider;
 class QMenu;
@@ -179,8 +181,9 @@ public Q_SLOTS:
 private:
     // Constructor: thread, dialog, built-in names, busy indicator wiring.
     void initAnalysis();
-    // After the tree was built, before startUpdating(); nothing without a project.
-    void loadCodeDB();
+    // Reads the database beside the project file into the empty model on a
+    // thread; the model is not to be touched until it is joined.
+    std::thread readCodeDB();
     // After the project file was written; nothing without a project.
     void saveCodeDB();
     // closeProject(): stops a run (between two files) and empties the model.

@@ -3,13 +3,13 @@
 #include "project/project.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QMainWindow>
 
 #include "analysis/core/analysislog.h"
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/phpanalyser.h"
 #include "analysis/fileparsingdialog.h"
+#include "editor/core/workers.h"
 #include "host/host.h"
 #include "project/core/projectfile.h"
 
@@ -33,7 +33,11 @@ void Project::clearCodeModel()
 {
     loadingThread->stopRun();
     rerunRequested = false;
+    // A large model takes a while to free: a worker does it, holding the
+    // only reference once the model has let go.
+    FileDescriptions dropped = model.fileDescriptions();
     model.clear();
+    Workers::instance()->run([dropped = std::move(dropped)] {});
 }
 
 PHPFileDescription Project::getPHPFileDescription(QString fileName) const
@@ -80,16 +84,13 @@ void Project::saveCodeDB()
                   qUtf8Printable(codeDBError));
 }
 
-void Project::loadCodeDB()
+std::thread Project::readCodeDB()
 {
-    if (!rootItem)
-        return;
-    const bool gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    if (gui)
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    CodeDatabase::read(CodeDatabase::fileNameFor(projectFileName), &model);
-    if (gui)
-        QGuiApplication::restoreOverrideCursor();
+    // A thread of its own, not a worker: its join is a hand-over the thread
+    // checker can see, and it cannot queue behind a stopping run.
+    CodeModel *into = &model;
+    return std::thread(
+        [into, fileName = CodeDatabase::fileNameFor(projectFileName)] { CodeDatabase::read(fileName, into); });
 }
 
 AnalysisJob Project::analysisJob() const

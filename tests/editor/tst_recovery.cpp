@@ -251,6 +251,12 @@ private Q_SLOTS:
         project->getRootItem()->setExpanded(false);
         QTest::qWait(20);
         QCOMPARE(ovtest::readFile(file), written);
+
+        // An edit made as soon as the project has loaded.
+        project->closeProject();
+        QVERIFY(project->loadProject(file));
+        project->removeBookmark(php, 3);
+        QTRY_VERIFY(!ovtest::readFile(file).contains("Bookmark "));
         project->closeProject();
     }
 };
