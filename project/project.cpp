@@ -226,12 +226,13 @@ bool Project::loadProject(const QString &fileName)
         buildItems(file.root, rootItem);
         bookmarkStore.setMap(file.bookmarks);
         addNewFileDialog->setPath(QFileInfo(fileName).path());
-        rememberProjectFile();
-        // What the tree heard of was the load itself, which the file holds.
-        autoSaveTimer->stop();
         reading.join();
     }
+    // The run first: it does not wait for what follows.
     startUpdating();
+    rememberProjectFile();
+    // What the tree heard of was the load itself, which the file holds.
+    autoSaveTimer->stop();
     lastError.clear();
     return true;
 }
