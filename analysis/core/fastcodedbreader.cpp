@@ -657,12 +657,11 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
     FastCodeDbReader head(xml);
     head.present = present;
     const bool big = xml.size() >= 1024 * 1024 && QThread::idealThreadCount() > 1;
-    if (readers == Readers::Automatic)
-        readers = heapPreparedForBulkWork() ? Readers::One : Readers::Two;
+    adviseThreadHeap();
     // Two halves are split before a "File" as we write them; the halves
     // are exactly what one reader reads when its first half ends there,
     // else the first reads it all.
-    const qsizetype split = big && readers == Readers::Two ? xml.indexOf("\n <File ", xml.size() / 2) : -1;
+    const qsizetype split = big && readers != Readers::One ? xml.indexOf("\n <File ", xml.size() / 2) : -1;
     if (split < 0) {
         std::unique_ptr<FileExistenceChecker> checker;
         if (big && present) {
@@ -684,7 +683,10 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
     QList<PHPFileDescription> tailFiles;
     bool tailOk = false;
     // std::thread: its join is a hand-over the thread checker can see.
-    std::thread thread([&] { tailOk = tail.filesSection(&tailFiles); });
+    std::thread thread([&] {
+        adviseThreadHeap();
+        tailOk = tail.filesSection(&tailFiles);
+    });
     const bool headOk = head.read(files);
     thread.join();
     if (!headOk || (head.stopped && !tailOk))

@@ -32,9 +32,8 @@ public:
 
     // How a big document is read: in two halves side by side, or by one
     // reader while another thread looks for the files. Automatic: two
-    // halves, unless the heap is one for all threads
-    // (prepareHeapForBulkWork()), where the halves mostly wait for each
-    // other's allocations.
+    // halves (each thread has a heap of its own, so they do not wait for
+    // each other's allocations).
     enum class Readers { Automatic, One, Two };
     // read() and isWhole() in one. With `present`, element i tells whether
     // the file of files[i] exists now, looked at while the document is read.

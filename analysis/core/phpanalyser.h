@@ -141,6 +141,7 @@ private:
     QStringList visited;
     QSet<QString> visitedSet;
     QSet<QString> checkedCurrent;
+    QSet<QString> chain;   // within analysePHPFile only
     QSet<QString> readFiles;
     QSet<QString> stored;
 
