@@ -103,7 +103,33 @@ QString absoluteFilePath(const QString &path)
     }
     if (clean && atStart && (dots == 1 || dots == 2))
         clean = false;
-    return clean ? path : QFileInfo(path).absoluteFilePath();
+    if (clean)
+        return path;
+    // A project file keeps its files relative to itself: read, they are its
+    // folder, "../" steps and the rest. Steps that stay below the root are
+    // taken here, by name, as QFileInfo takes them.
+    if (path.startsWith(QLatin1Char('/')) && !path.endsWith(QLatin1Char('/'))) {
+        QString out;
+        out.reserve(path.size());
+        bool belowRoot = true;
+        for (const QStringView part : QStringView(path).split(QLatin1Char('/'))) {
+            if (part.isEmpty() || part == u".")
+                continue;
+            if (part == u"..") {
+                const qsizetype slash = out.lastIndexOf(QLatin1Char('/'));
+                belowRoot = slash >= 0;
+                if (!belowRoot)
+                    break;
+                out.truncate(slash);
+                continue;
+            }
+            out += QLatin1Char('/');
+            out += part;
+        }
+        if (belowRoot && !out.isEmpty())
+            return out;
+    }
+    return QFileInfo(path).absoluteFilePath();
 }
 
 namespace {
