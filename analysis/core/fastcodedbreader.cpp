@@ -582,7 +582,12 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
     QString time;
     if (!text("Name", &d->name) || !text("Time", &time))
         return false;
-    d->time = CodeDatabase::timeFromString(time);
+    // Files share their times (a package's files all have one): each
+    // distinct text is converted once.
+    auto known = times.constFind(time);
+    if (known == times.cend())
+        known = times.insert(time, CodeDatabase::timeFromString(time));
+    d->time = *known;
     if (empty)
         return true;
     return section("File", [&] {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 
@@ -119,6 +120,7 @@ private:
     };
     NameTable shared;
     std::vector<QString> scratch;   // a list's entries before the list is made
+    QHash<QString, QDateTime> times;   // by their text
     std::vector<bool> *present = nullptr;
     FileExistenceChecker *checker = nullptr;   // instead of `present`
     bool whole = true;
