@@ -23,7 +23,8 @@ class FileExistenceChecker;
 class FastCodeDbReader
 {
 public:
-    explicit FastCodeDbReader(const QByteArray &xml);
+    // `partSize`: how much of the document this reader reads, when not all.
+    explicit FastCodeDbReader(const QByteArray &xml, qsizetype partSize = -1);
 
     // Every "File" in document order; false when the document is not one
     // this reader handles (then `files` holds nothing useful).
