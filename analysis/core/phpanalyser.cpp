@@ -262,14 +262,23 @@ void PhpAnalyser::statFile(const QString &fileName, FileState *state)
 #endif
 }
 
-void PhpAnalyser::takeTime(const QString &fileName, FileState *state)
+void PhpAnalyser::takeTime(const QString &fileName, FileState *state, QHash<qint64, QDateTime> *known)
 {
     // Each local time costs a look at the system's zone: taken once per file.
 #ifdef Q_OS_LINUX
     Q_UNUSED(fileName);
-    if (state->exists)
-        state->modified = QDateTime::fromMSecsSinceEpoch(state->modifiedMs, Qt::UTC).toLocalTime();
+    if (!state->exists)
+        return;
+    auto it = known ? known->constFind(state->modifiedMs) : QHash<qint64, QDateTime>::const_iterator();
+    if (known && it != known->cend()) {
+        state->modified = *it;
+        return;
+    }
+    state->modified = QDateTime::fromMSecsSinceEpoch(state->modifiedMs, Qt::UTC).toLocalTime();
+    if (known)
+        known->insert(state->modifiedMs, state->modified);
 #else
+    Q_UNUSED(known);
     const QFileInfo info(fileName);
     state->exists = info.exists();
     state->isFile = info.isFile();
@@ -346,11 +355,14 @@ void PhpAnalyser::prefetch(const QStringList &files, QThreadPool *pool, int help
     });
     // Times are taken here, on one thread: local times go through the C
     // library's zone state, which is not safe to use from several threads.
+    // Files share their times (a package's files all have one): each
+    // distinct time is converted once.
     bool anyChanged = false;
+    QHash<qint64, QDateTime> localTimes;
     for (Slot &slot : work) {
         if (stopped())
             return;
-        takeTime(slot.file, &slot.state);
+        takeTime(slot.file, &slot.state, &localTimes);
         if (slot.state.exists) {
             slot.state.current = compareTimes(slot.file, slot.state);
             anyChanged = anyChanged || !slot.state.current;
