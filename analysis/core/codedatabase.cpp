@@ -5,6 +5,7 @@
 #include <QXmlStreamReader>
 
 #include "analysis/core/analysislog.h"
+#include "analysis/core/bulkheap.h"
 #include "analysis/core/fastcodedbreader.h"
 #include "editor/core/textfile.h"
 #include "editor/core/vectorscan.h"
@@ -438,7 +439,10 @@ QByteArray CodeDatabase::serialize(const FileDescriptions &files)
     // std::thread: its join is a hand-over the thread checker can see.
     std::thread thread;
     if (half < all.size())
-        thread = std::thread([&] { second = writeFiles(half, all.size()); });
+        thread = std::thread([&] {
+            adviseThreadHeap();
+            second = writeFiles(half, all.size());
+        });
     QByteArray out = "<!DOCTYPE ZERivuRO>\n<Files>" + writeFiles(0, half);
     if (thread.joinable())
         thread.join();
@@ -475,6 +479,7 @@ bool CodeDatabase::save(const QString &fileName, CodeModel *model, QString *erro
 
 int CodeDatabase::read(const QString &fileName, CodeModel *model)
 {
+    adviseThreadHeap();
     // Taken first: a change made while we read makes the stamp stale.
     const CodeModel::DatabaseStamp stamp = stampOf(fileName);
     const bool wasEmpty = model->fileDescriptions().isEmpty();
