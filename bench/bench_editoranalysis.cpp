@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -184,6 +185,9 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString ctags = args.at(1), work = args.at(2);
+    // The recent lists and window state go to the temporary folder too.
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, work + QStringLiteral("/settings"));
 
     // As the editor's main() has them: the workers, then the window.
     ov::Workers workers;
