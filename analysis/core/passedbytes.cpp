@@ -64,7 +64,7 @@ const char *PassedBytes::release(const char *from, const char *to)
     if (last <= first)
         return from;
     madvise(reinterpret_cast<void *>(first), size_t(last - first), MADV_DONTNEED);
-    released = true;
+    released.store(true);
     return reinterpret_cast<const char *>(last);
 #else
     Q_UNUSED(to);

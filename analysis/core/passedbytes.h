@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 namespace ov {
 
 // A file's bytes, read whole into pages of their own, for one pass that
@@ -24,16 +26,17 @@ public:
     // back, the bytes before them read as zeros.
     const QByteArray &bytes() const { return view; }
     // The pass will not look at [from, to) again: the whole pages in it
-    // go back to the system. Returns where what went back ends (`from`
+    // go back to the system. Passes over parts that do not overlap may
+    // call this side by side. Returns where what went back ends (`from`
     // when nothing did): the place to hand back from next time.
     const char *release(const char *from, const char *to);
-    bool anyReleased() const { return released; }
+    bool anyReleased() const { return released.load(); }
 
 private:
     QByteArray view;
     char *pages = nullptr;
     qsizetype mapped = 0;
-    bool released = false;
+    std::atomic<bool> released{false};   // the two halves' readers hand back side by side
 };
 
 } // namespace ov
