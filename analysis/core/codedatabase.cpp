@@ -1,6 +1,7 @@
 #include "analysis/core/codedatabase.h"
 
 #include <QFileInfo>
+#include <QIODevice>
 #include <QThread>
 #include <QXmlStreamReader>
 
@@ -10,6 +11,7 @@
 #include "editor/core/vectorscan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -32,8 +34,13 @@ public:
     QByteArray take()
     {
         out.truncate(used);
+        used = 0;
         return std::move(out);
     }
+    qsizetype size() const { return used; }
+    const char *data() const { return out.constData(); }
+    // Keeps the buffer, so that its pages are touched only once.
+    void clear() { used = 0; }
 
     void indent(int depth)
     {
@@ -417,39 +424,119 @@ QDateTime CodeDatabase::timeFromString(QStringView text)
     return QDateTime::fromString(text.toString(), Qt::ISODate);
 }
 
+namespace {
+
+const char kHead[] = "<!DOCTYPE ZERivuRO>\n<Files>";
+const char kTail[] = "\n</Files>\n";
+
+// The files in the order they are written, and where the share of the
+// second thread begins: many files are written in two halves at once.
+struct Halves {
+    std::vector<const PHPFileDescription *> files;
+    size_t half = 0;
+};
+
+Halves halves(const FileDescriptions &files)
+{
+    Halves h;
+    h.files.reserve(size_t(files.size()));
+    for (const PHPFileDescription &d : files)
+        h.files.push_back(&d);
+    const size_t n = h.files.size();
+    h.half = n >= 256 && QThread::idealThreadCount() > 1 ? n / 2 : n;
+    return h;
+}
+
+// Writing to a file, a writer hands its bytes on at the end of an entry
+// once it holds this much: enough for few writes, little enough to stay
+// in the cache and to be touched once.
+constexpr qsizetype kChunk = 256 * 1024;
+// Room for the entry that crosses kChunk without growing the buffer.
+constexpr qsizetype kChunkRoom = kChunk + 64 * 1024;
+
+} // namespace
+
 QByteArray CodeDatabase::serialize(const FileDescriptions &files)
 {
     if (files.isEmpty())
         return QByteArrayLiteral("<!DOCTYPE ZERivuRO>\n<Files/>\n");
-    std::vector<const PHPFileDescription *> all;
-    all.reserve(size_t(files.size()));
-    for (const PHPFileDescription &d : files)
-        all.push_back(&d);
+    const Halves h = halves(files);
     // About 7 KB a file for typical PHP: one allocation in most cases.
-    auto writeFiles = [&all](size_t from, size_t to) {
+    auto writeFiles = [&h](size_t from, size_t to) {
         Writer w(qsizetype(to - from) * 8192 + 64);
         for (size_t i = from; i < to; ++i)
-            writeFile(w, *all[i]);
+            writeFile(w, *h.files[i]);
         return w.take();
     };
-    // Many files: the second half is written on a thread of its own.
-    const size_t half = all.size() >= 256 && QThread::idealThreadCount() > 1 ? all.size() / 2 : all.size();
     QByteArray second;
     // std::thread: its join is a hand-over the thread checker can see.
     std::thread thread;
-    if (half < all.size())
-        thread = std::thread([&] { second = writeFiles(half, all.size()); });
-    QByteArray out = "<!DOCTYPE ZERivuRO>\n<Files>" + writeFiles(0, half);
+    if (h.half < h.files.size())
+        thread = std::thread([&] { second = writeFiles(h.half, h.files.size()); });
+    QByteArray out = kHead + writeFiles(0, h.half);
     if (thread.joinable())
         thread.join();
     out += second;
-    out += "\n</Files>\n";
+    out += kTail;
     return out;
 }
 
 bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files, QString *error)
 {
-    return writeFileAtomically(fileName, serialize(files), error);
+    if (files.isEmpty())
+        return writeFileAtomically(fileName, serialize(files), error);
+    // The bytes of serialize(), never held whole: this thread writes the
+    // first half to the file a chunk at a time through one buffer, while
+    // the second half is made into chunks that are written after it.
+    const Halves h = halves(files);
+    return writeFileAtomically(
+        fileName,
+        [&h](QIODevice &device) {
+            std::vector<QByteArray> chunks;
+            std::atomic<bool> failed{false};
+            std::thread thread;
+            if (h.half < h.files.size()) {
+                thread = std::thread([&] {
+                    Writer w(kChunkRoom);
+                    for (size_t i = h.half; i < h.files.size() && !failed.load(std::memory_order_relaxed); ++i) {
+                        writeFile(w, *h.files[i]);
+                        if (w.size() >= kChunk) {
+                            chunks.push_back(w.take());
+                            w = Writer(kChunkRoom);
+                        }
+                    }
+                    w.raw(kTail);
+                    chunks.push_back(w.take());
+                });
+            }
+            const auto put = [&device](const char *data, qsizetype size) {
+                return device.write(data, size) == size;
+            };
+            Writer w(kChunkRoom);
+            w.raw(kHead);
+            bool ok = true;
+            for (size_t i = 0; ok && i < h.half; ++i) {
+                writeFile(w, *h.files[i]);
+                if (w.size() >= kChunk) {
+                    ok = put(w.data(), w.size());
+                    w.clear();
+                }
+            }
+            if (!thread.joinable())
+                w.raw(kTail);
+            ok = ok && put(w.data(), w.size());
+            if (!ok)
+                failed = true;
+            if (thread.joinable())
+                thread.join();
+            for (const QByteArray &chunk : chunks) {
+                if (!ok)
+                    break;
+                ok = put(chunk.constData(), chunk.size());
+            }
+            return ok;
+        },
+        error);
 }
 
 CodeModel::DatabaseStamp CodeDatabase::stampOf(const QString &fileName)

@@ -370,6 +370,12 @@ bool readFileBytes(const QString &path, QByteArray *bytes, QString *error)
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
+    return writeFileAtomically(
+        path, [&bytes](QIODevice &device) { return device.write(bytes) == bytes.size(); }, error);
+}
+
+bool writeFileAtomically(const QString &path, const std::function<bool(QIODevice &)> &produce, QString *error)
+{
     QString target = path;
     QFileInfo info(path);
     if (info.isSymLink()) {
@@ -394,7 +400,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
             *error = file.errorString();
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
+    if (!produce(file)) {
         if (error)
             *error = file.errorString();
         file.cancelWriting();

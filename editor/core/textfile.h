@@ -3,6 +3,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
+class QIODevice;
+
 namespace ov {
 
 // How a file's bytes map to the editor's text, remembered so that a save
@@ -55,5 +59,9 @@ bool readFileBytes(const QString &path, QByteArray *bytes, QString *error);
 // failure the old file is left whole and `error` says why. Permissions of
 // an existing file are kept; a symbolic link is followed and kept.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+// The same for bytes made as they are written: `produce` writes them to
+// the device it is given and returns false when a write failed, in which
+// case the old file stays and `error` holds the device's reason.
+bool writeFileAtomically(const QString &path, const std::function<bool(QIODevice &)> &produce, QString *error);
 
 } // namespace ov
