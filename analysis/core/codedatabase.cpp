@@ -1,7 +1,6 @@
 #include "analysis/core/codedatabase.h"
 
 #include <QFileInfo>
-#include <QIODevice>
 #include <QThread>
 #include <QXmlStreamReader>
 
@@ -12,9 +11,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -38,7 +37,7 @@ public:
         return std::move(out);
     }
     qsizetype size() const { return used; }
-    const char *data() const { return out.constData(); }
+    QByteArrayView bytes() const { return QByteArrayView(out.constData(), used); }
     // Keeps the buffer, so that its pages are touched only once.
     void clear() { used = 0; }
 
@@ -49,15 +48,15 @@ public:
         std::memset(o, ' ', size_t(depth));
         used += depth + 1;
     }
-    void raw(const char *text)
+    // A view: the length of a literal is known where it is written.
+    void raw(std::string_view text)
     {
-        const size_t n = std::strlen(text);
-        std::memcpy(room(qsizetype(n)), text, n);
-        used += qsizetype(n);
+        std::memcpy(room(qsizetype(text.size())), text.data(), text.size());
+        used += qsizetype(text.size());
     }
 
     // ` name="value"`, escaped as that writer escapes attribute values.
-    void attribute(const char *name, QStringView value)
+    void attribute(std::string_view name, QStringView value)
     {
         raw(" ");
         raw(name);
@@ -65,15 +64,23 @@ public:
         escape(value);
         raw("\"");
     }
-    void attribute(const char *name, int value)
+    void attribute(std::string_view name, int value)
     {
-        char digits[16];
-        const int n = std::snprintf(digits, sizeof digits, "%d", value);
+        // Digits from the end, as "%d" gives them.
+        char digits[12];
+        char *const end = digits + sizeof digits;
+        char *d = end;
+        unsigned magnitude = value < 0 ? 0u - unsigned(value) : unsigned(value);
+        do {
+            *--d = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+        if (value < 0)
+            *--d = '-';
         raw(" ");
         raw(name);
         raw("=\"");
-        std::memcpy(room(n), digits, size_t(n));
-        used += n;
+        raw(std::string_view(d, size_t(end - d)));
         raw("\"");
     }
 
@@ -146,7 +153,7 @@ private:
     qsizetype used = 0;
 };
 
-void writeList(Writer &w, int depth, const char *listTag, const char *entryTag, const QStringList &list)
+void writeList(Writer &w, int depth, std::string_view listTag, std::string_view entryTag, const QStringList &list)
 {
     if (list.isEmpty())
         return;
@@ -491,7 +498,7 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
     const Halves h = halves(files);
     return writeFileAtomically(
         fileName,
-        [&h](QIODevice &device) {
+        [&h](const WriteBytes &write) {
             std::vector<QByteArray> chunks;
             std::atomic<bool> failed{false};
             std::thread thread;
@@ -509,22 +516,19 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
                     chunks.push_back(w.take());
                 });
             }
-            const auto put = [&device](const char *data, qsizetype size) {
-                return device.write(data, size) == size;
-            };
             Writer w(kChunkRoom);
             w.raw(kHead);
             bool ok = true;
             for (size_t i = 0; ok && i < h.half; ++i) {
                 writeFile(w, *h.files[i]);
                 if (w.size() >= kChunk) {
-                    ok = put(w.data(), w.size());
+                    ok = write(w.bytes());
                     w.clear();
                 }
             }
             if (!thread.joinable())
                 w.raw(kTail);
-            ok = ok && put(w.data(), w.size());
+            ok = ok && write(w.bytes());
             if (!ok)
                 failed = true;
             if (thread.joinable())
@@ -532,7 +536,7 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
             for (const QByteArray &chunk : chunks) {
                 if (!ok)
                     break;
-                ok = put(chunk.constData(), chunk.size());
+                ok = write(chunk);
             }
             return ok;
         },

@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
-
-class QIODevice;
 
 namespace ov {
 
@@ -59,9 +58,11 @@ bool readFileBytes(const QString &path, QByteArray *bytes, QString *error);
 // failure the old file is left whole and `error` says why. Permissions of
 // an existing file are kept; a symbolic link is followed and kept.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
-// The same for bytes made as they are written: `produce` writes them to
-// the device it is given and returns false when a write failed, in which
-// case the old file stays and `error` holds the device's reason.
-bool writeFileAtomically(const QString &path, const std::function<bool(QIODevice &)> &produce, QString *error);
+// The same for bytes made while they are written: `produce` hands them on
+// piece by piece through `write`, which returns false once a write failed,
+// and returns false then; the old file stays and `error` says why.
+using WriteBytes = std::function<bool(QByteArrayView bytes)>;
+bool writeFileAtomically(const QString &path, const std::function<bool(const WriteBytes &write)> &produce,
+                         QString *error);
 
 } // namespace ov
