@@ -461,6 +461,19 @@ constexpr qsizetype kChunk = 256 * 1024;
 // Room for the entry that crosses kChunk without growing the buffer.
 constexpr qsizetype kChunkRoom = kChunk + 64 * 1024;
 
+// Writes the files from `from` to `to` into `w`, calling `handOn` to empty
+// it after each entry that fills a chunk; stops when handOn returns false.
+template<typename HandOn>
+bool writeInChunks(Writer &w, const Halves &h, size_t from, size_t to, HandOn handOn)
+{
+    for (size_t i = from; i < to; ++i) {
+        writeFile(w, *h.files[i]);
+        if (w.size() >= kChunk && !handOn())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QByteArray CodeDatabase::serialize(const FileDescriptions &files)
@@ -492,52 +505,43 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
 {
     if (files.isEmpty())
         return writeFileAtomically(fileName, serialize(files), error);
-    // The bytes of serialize(), never held whole: this thread writes the
-    // first half to the file a chunk at a time through one buffer, while
-    // the second half is made into chunks that are written after it.
+    // The bytes of serialize(), never held whole.
     const Halves h = halves(files);
     return writeFileAtomically(
         fileName,
         [&h](const WriteBytes &write) {
-            std::vector<QByteArray> chunks;
+            // The second half is made meanwhile into chunks of its own.
+            std::vector<QByteArray> second;
             std::atomic<bool> failed{false};
             std::thread thread;
             if (h.half < h.files.size()) {
                 thread = std::thread([&] {
                     Writer w(kChunkRoom);
-                    for (size_t i = h.half; i < h.files.size() && !failed.load(std::memory_order_relaxed); ++i) {
-                        writeFile(w, *h.files[i]);
-                        if (w.size() >= kChunk) {
-                            chunks.push_back(w.take());
-                            w = Writer(kChunkRoom);
-                        }
-                    }
+                    writeInChunks(w, h, h.half, h.files.size(), [&] {
+                        second.push_back(w.take());
+                        w = Writer(kChunkRoom);
+                        return !failed.load(std::memory_order_relaxed);
+                    });
                     w.raw(kTail);
-                    chunks.push_back(w.take());
+                    second.push_back(w.take());
                 });
             }
+            // The first half goes to the file as it is made, through one buffer.
             Writer w(kChunkRoom);
             w.raw(kHead);
-            bool ok = true;
-            for (size_t i = 0; ok && i < h.half; ++i) {
-                writeFile(w, *h.files[i]);
-                if (w.size() >= kChunk) {
-                    ok = write(w.bytes());
-                    w.clear();
-                }
-            }
+            bool ok = writeInChunks(w, h, 0, h.half, [&] {
+                const bool written = write(w.bytes());
+                w.clear();
+                return written;
+            });
             if (!thread.joinable())
                 w.raw(kTail);
             ok = ok && write(w.bytes());
-            if (!ok)
-                failed = true;
+            failed = !ok;
             if (thread.joinable())
                 thread.join();
-            for (const QByteArray &chunk : chunks) {
-                if (!ok)
-                    break;
-                ok = write(chunk);
-            }
+            for (size_t i = 0; ok && i < second.size(); ++i)
+                ok = write(second[i]);
             return ok;
         },
         error);
