@@ -5,6 +5,7 @@
 #include <QXmlStreamReader>
 
 #include "analysis/core/analysislog.h"
+#include "analysis/core/bulkheap.h"
 #include "analysis/core/fastcodedbreader.h"
 #include "editor/core/textfile.h"
 #include "editor/core/vectorscan.h"
@@ -492,7 +493,10 @@ QByteArray CodeDatabase::serialize(const FileDescriptions &files)
     // std::thread: its join is a hand-over the thread checker can see.
     std::thread thread;
     if (h.half < h.files.size())
-        thread = std::thread([&] { second = writeFiles(h.half, h.files.size()); });
+        thread = std::thread([&] {
+            adviseThreadHeap();
+            second = writeFiles(h.half, h.files.size());
+        });
     QByteArray out = kHead + writeFiles(0, h.half);
     if (thread.joinable())
         thread.join();
@@ -516,6 +520,7 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
             std::thread thread;
             if (h.half < h.files.size()) {
                 thread = std::thread([&] {
+                    adviseThreadHeap();
                     Writer w(kChunkRoom);
                     writeInChunks(w, h, h.half, h.files.size(), [&] {
                         second.push_back(w.take());
@@ -570,6 +575,7 @@ bool CodeDatabase::save(const QString &fileName, CodeModel *model, QString *erro
 
 int CodeDatabase::read(const QString &fileName, CodeModel *model)
 {
+    adviseThreadHeap();
     // Taken first: a change made while we read makes the stamp stale.
     const CodeModel::DatabaseStamp stamp = stampOf(fileName);
     const bool wasEmpty = model->fileDescriptions().isEmpty();

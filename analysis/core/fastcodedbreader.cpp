@@ -209,10 +209,10 @@ void FastCodeDbReader::NameTable::grow()
     }
 }
 
-FastCodeDbReader::FastCodeDbReader(const QByteArray &xml)
+FastCodeDbReader::FastCodeDbReader(const QByteArray &xml, qsizetype partSize)
     : p(xml.constData()), end(xml.constData() + xml.size()),
       // Roughly the distinct names of a database as we write them.
-      shared(std::min<qsizetype>(xml.size() / 256, 1 << 20))
+      shared(std::min<qsizetype>((partSize < 0 ? xml.size() : partSize) / 256, 1 << 20))
 {
 }
 
@@ -582,7 +582,12 @@ bool FastCodeDbReader::file(PHPFileDescription *d, bool empty)
     QString time;
     if (!text("Name", &d->name) || !text("Time", &time))
         return false;
-    d->time = CodeDatabase::timeFromString(time);
+    // Files share their times (a package's files all have one): each
+    // distinct text is converted once.
+    auto known = times.constFind(time);
+    if (known == times.cend())
+        known = times.insert(time, CodeDatabase::timeFromString(time));
+    d->time = *known;
     if (empty)
         return true;
     return section("File", [&] {
@@ -654,15 +659,14 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
     // anything bigger.
     if (xml.size() > std::numeric_limits<int>::max())
         return false;
-    FastCodeDbReader head(xml);
-    head.present = present;
     const bool big = xml.size() >= 1024 * 1024 && QThread::idealThreadCount() > 1;
-    if (readers == Readers::Automatic)
-        readers = heapPreparedForBulkWork() ? Readers::One : Readers::Two;
+    adviseThreadHeap();
     // Two halves are split before a "File" as we write them; the halves
     // are exactly what one reader reads when its first half ends there,
     // else the first reads it all.
-    const qsizetype split = big && readers == Readers::Two ? xml.indexOf("\n <File ", xml.size() / 2) : -1;
+    const qsizetype split = big && readers != Readers::One ? xml.indexOf("\n <File ", xml.size() / 2) : -1;
+    FastCodeDbReader head(xml, split);
+    head.present = present;
     if (split < 0) {
         std::unique_ptr<FileExistenceChecker> checker;
         if (big && present) {
@@ -676,7 +680,7 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
         return ok;
     }
     head.stopAt = xml.constData() + split;
-    FastCodeDbReader tail(xml);
+    FastCodeDbReader tail(xml, xml.size() - split);
     tail.p = head.stopAt;
     std::vector<bool> tailPresent;
     if (present)
@@ -684,7 +688,10 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
     QList<PHPFileDescription> tailFiles;
     bool tailOk = false;
     // std::thread: its join is a hand-over the thread checker can see.
-    std::thread thread([&] { tailOk = tail.filesSection(&tailFiles); });
+    std::thread thread([&] {
+        adviseThreadHeap();
+        tailOk = tail.filesSection(&tailFiles);
+    });
     const bool headOk = head.read(files);
     thread.join();
     if (!headOk || (head.stopped && !tailOk))

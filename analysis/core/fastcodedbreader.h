@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 
@@ -22,7 +23,8 @@ class FileExistenceChecker;
 class FastCodeDbReader
 {
 public:
-    explicit FastCodeDbReader(const QByteArray &xml);
+    // `partSize`: how much of the document this reader reads, when not all.
+    explicit FastCodeDbReader(const QByteArray &xml, qsizetype partSize = -1);
 
     // Every "File" in document order; false when the document is not one
     // this reader handles (then `files` holds nothing useful).
@@ -32,9 +34,8 @@ public:
 
     // How a big document is read: in two halves side by side, or by one
     // reader while another thread looks for the files. Automatic: two
-    // halves, unless the heap is one for all threads
-    // (prepareHeapForBulkWork()), where the halves mostly wait for each
-    // other's allocations.
+    // halves (each thread has a heap of its own, so they do not wait for
+    // each other's allocations).
     enum class Readers { Automatic, One, Two };
     // read() and isWhole() in one. With `present`, element i tells whether
     // the file of files[i] exists now, looked at while the document is read.
@@ -120,6 +121,7 @@ private:
     };
     NameTable shared;
     std::vector<QString> scratch;   // a list's entries before the list is made
+    QHash<QString, QDateTime> times;   // by their text
     std::vector<bool> *present = nullptr;
     FileExistenceChecker *checker = nullptr;   // instead of `present`
     bool whole = true;

@@ -17,6 +17,7 @@
 #endif
 
 #include "analysis/core/analysislog.h"
+#include "analysis/core/bulkheap.h"
 #include "analysis/core/phpscanner.h"
 #include "editor/core/textfile.h"
 #include "editor/core/vectorscan.h"
@@ -261,14 +262,23 @@ void PhpAnalyser::statFile(const QString &fileName, FileState *state)
 #endif
 }
 
-void PhpAnalyser::takeTime(const QString &fileName, FileState *state)
+void PhpAnalyser::takeTime(const QString &fileName, FileState *state, QHash<qint64, QDateTime> *known)
 {
     // Each local time costs a look at the system's zone: taken once per file.
 #ifdef Q_OS_LINUX
     Q_UNUSED(fileName);
-    if (state->exists)
-        state->modified = QDateTime::fromMSecsSinceEpoch(state->modifiedMs, Qt::UTC).toLocalTime();
+    if (!state->exists)
+        return;
+    auto it = known ? known->constFind(state->modifiedMs) : QHash<qint64, QDateTime>::const_iterator();
+    if (known && it != known->cend()) {
+        state->modified = *it;
+        return;
+    }
+    state->modified = QDateTime::fromMSecsSinceEpoch(state->modifiedMs, Qt::UTC).toLocalTime();
+    if (known)
+        known->insert(state->modifiedMs, state->modified);
 #else
+    Q_UNUSED(known);
     const QFileInfo info(fileName);
     state->exists = info.exists();
     state->isFile = info.isFile();
@@ -293,6 +303,7 @@ PhpAnalyser::FileState PhpAnalyser::fileState(const QString &fileName)
 
 bool PhpAnalyser::scanFile(const QString &fileName, const FileState &state, Scan *scan) const
 {
+    adviseThreadHeap();
     // Taken before reading: a change made while we read is seen next time.
     scan->time = state.modified;
     QString text;
@@ -344,11 +355,14 @@ void PhpAnalyser::prefetch(const QStringList &files, QThreadPool *pool, int help
     });
     // Times are taken here, on one thread: local times go through the C
     // library's zone state, which is not safe to use from several threads.
+    // Files share their times (a package's files all have one): each
+    // distinct time is converted once.
     bool anyChanged = false;
+    QHash<qint64, QDateTime> localTimes;
     for (Slot &slot : work) {
         if (stopped())
             return;
-        takeTime(slot.file, &slot.state);
+        takeTime(slot.file, &slot.state, &localTimes);
         if (slot.state.exists) {
             slot.state.current = compareTimes(slot.file, slot.state);
             anyChanged = anyChanged || !slot.state.current;
@@ -389,6 +403,11 @@ void PhpAnalyser::analyseProject(const QStringList &files, int threads, QThreadP
         functions += d.functions.size();
     projectNames.reserve(functions);
     projectNameSet.reserve(functions);
+    // Every file passes through these once; growing them step by step
+    // would hash every name again at each step.
+    visitedSet.reserve(files.size());
+    checkedCurrent.reserve(files.size());
+    states.reserve(files.size());
     caching = true;
     if (threads > 1)
         prefetch(files, pool, helpers);
@@ -424,18 +443,27 @@ void PhpAnalyser::collectFunctionNames(const QString &fileName)
     std::vector<Frame> stack;
 
     auto enter = [&](const QString &file) {
-        if (stopped() || visitedSet.contains(file))
+        if (stopped())
+            return;
+        // One look-up for the test and the mark: every file comes here.
+        const qsizetype before = visitedSet.size();
+        visitedSet.insert(file);
+        if (visitedSet.size() == before)
             return;
         const FileState state = fileState(file);
-        if (!state.exists)
+        if (!state.exists) {
+            visitedSet.remove(file);
             return;
-        visitedSet.insert(file);
+        }
         visited.append(file);
         Frame frame;
         if (isCurrent(file, state)) {
             const PHPFileDescription &desc = *descriptions->constFind(file);
             for (auto it = desc.functions.cbegin(); it != desc.functions.cend(); ++it)
                 addProjectName(it.key());
+            // Nothing left to do after its includes: most files have none.
+            if (desc.includes.isEmpty())
+                return;
             frame.includes = desc.includes;
         } else {
             Scan scan;
@@ -463,6 +491,7 @@ void PhpAnalyser::collectFunctionNames(const QString &fileName)
 
 void PhpAnalyser::tabulate(Scan *scan) const
 {
+    adviseThreadHeap();
     // A file's callees share their strings (WordTable): each distinct one
     // is looked up once.
     QHash<const QChar *, bool> known;
@@ -490,7 +519,9 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
         bool current = false;   // only its includes are looked at
     };
     std::vector<Frame> stack;
-    QSet<QString> chain;   // files being analysed further up: the cycle guard
+    // `chain`: the files being analysed further up, the cycle guard. Empty
+    // between calls; a member, so that its table is not made and freed
+    // for every file of a run.
 
     auto enter = [&](const QString &file) {
         if (stopped() || chain.contains(file))
@@ -500,13 +531,17 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
             return;
         if (isCurrent(file, state)) {
             // A current file's includes may have changed on their own.
-            if (checkedCurrent.contains(file))
-                return;
+            const qsizetype before = checkedCurrent.size();
             checkedCurrent.insert(file);
+            if (checkedCurrent.size() == before)
+                return;
+            const QStringList &includes = descriptions->constFind(file)->includes;
+            if (includes.isEmpty())
+                return;
             Frame frame;
             frame.current = true;
             frame.desc.name = file;
-            frame.scan.includes = descriptions->constFind(file)->includes;
+            frame.scan.includes = includes;
             chain.insert(file);
             stack.push_back(std::move(frame));
             return;
@@ -541,6 +576,8 @@ void PhpAnalyser::analysePHPFile(const QString &fileName)
         chain.remove(frame.desc.name);
         stack.pop_back();
     }
+    if (!stack.empty())
+        chain.clear();   // stopped part way
 }
 
 void PhpAnalyser::analyseFunctions(const PhpScanner &scanner, QList<PHPFunctionDefinition> *functions) const

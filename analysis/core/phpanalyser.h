@@ -99,7 +99,8 @@ private:
     // stateOf() in two steps: the file system's part, safe on any thread,
     // then the local time, on one thread only.
     static void statFile(const QString &fileName, FileState *state);
-    static void takeTime(const QString &fileName, FileState *state);
+    // `known`: the local times already taken in this run, by file time.
+    static void takeTime(const QString &fileName, FileState *state, QHash<qint64, QDateTime> *known = nullptr);
     FileState fileState(const QString &fileName);
 
     // What a run needs of a file that changed, taken from one reading.
@@ -141,6 +142,7 @@ private:
     QStringList visited;
     QSet<QString> visitedSet;
     QSet<QString> checkedCurrent;
+    QSet<QString> chain;   // within analysePHPFile only
     QSet<QString> readFiles;
     QSet<QString> stored;
 

@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "analysis/core/bulkheap.h"
 #include "analysis/core/phpanalyser.h"
 #include "editor/core/workers.h"
 
@@ -11,6 +12,7 @@ namespace ov {
 
 bool runAnalysis(const AnalysisJob &job, const std::atomic<bool> *stop, AnalysisResult *result)
 {
+    adviseThreadHeap();
     FileDescriptions descriptions = job.descriptions;
     PhpAnalyser analyser(job.projectFolder, job.builtins, &descriptions);
     analyser.setStopFlag(stop);

@@ -103,7 +103,45 @@ QString absoluteFilePath(const QString &path)
     }
     if (clean && atStart && (dots == 1 || dots == 2))
         clean = false;
-    return clean ? path : QFileInfo(path).absoluteFilePath();
+    if (clean)
+        return path;
+    // A project file keeps its files relative to itself: read, they are its
+    // folder, "../" steps and the rest. Steps that stay below the root are
+    // taken here, by name, as QFileInfo takes them.
+    if (path.startsWith(QLatin1Char('/')) && !path.endsWith(QLatin1Char('/'))) {
+        const QChar *const d = path.constData();
+        const qsizetype n = path.size();
+        QString out(n, Qt::Uninitialized);
+        QChar *const o = out.data();
+        qsizetype used = 0;
+        bool belowRoot = true;
+        for (qsizetype i = 0; i < n && belowRoot;) {
+            while (i < n && d[i] == QLatin1Char('/'))
+                ++i;
+            const qsizetype start = i;
+            while (i < n && d[i] != QLatin1Char('/'))
+                ++i;
+            const qsizetype length = i - start;
+            if (length == 0 || (length == 1 && d[start] == QLatin1Char('.')))
+                continue;
+            if (length == 2 && d[start] == QLatin1Char('.') && d[start + 1] == QLatin1Char('.')) {
+                belowRoot = used > 0;
+                // Back over the last name and its slash: `out` starts with one.
+                while (used > 0 && o[used - 1] != QLatin1Char('/'))
+                    --used;
+                used = std::max<qsizetype>(used - 1, 0);
+                continue;
+            }
+            o[used++] = QLatin1Char('/');
+            std::copy(d + start, d + i, o + used);
+            used += length;
+        }
+        if (belowRoot && used > 0) {
+            out.truncate(used);
+            return out;
+        }
+    }
+    return QFileInfo(path).absoluteFilePath();
 }
 
 namespace {
