@@ -514,13 +514,14 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
     return writeFileAtomically(
         fileName,
         [&h](const WriteBytes &write) {
-            // The second half is made meanwhile into chunks of its own.
+            // The second half is made meanwhile into chunks of its own, on
+            // small pages (no adviseThreadHeap): they are kept until written,
+            // and huge pages would hold more memory than they fill.
             std::vector<QByteArray> second;
             std::atomic<bool> failed{false};
             std::thread thread;
             if (h.half < h.files.size()) {
                 thread = std::thread([&] {
-                    adviseThreadHeap();
                     Writer w(kChunkRoom);
                     writeInChunks(w, h, h.half, h.files.size(), [&] {
                         second.push_back(w.take());
