@@ -59,8 +59,8 @@ bool readFileBytes(const QString &path, QByteArray *bytes, QString *error);
 // an existing file are kept; a symbolic link is followed and kept.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
 // The same for bytes made while they are written: `produce` hands them on
-// piece by piece through `write`, which returns false once a write failed,
-// and returns false then; the old file stays and `error` says why.
+// piece by piece to `write`. A failed write makes `write` return false, and
+// `produce` must then return false; the old file stays and `error` says why.
 using WriteBytes = std::function<bool(QByteArrayView bytes)>;
 bool writeFileAtomically(const QString &path, const std::function<bool(const WriteBytes &write)> &produce,
                          QString *error);
