@@ -12,8 +12,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -475,6 +478,43 @@ bool writeInChunks(Writer &w, const Halves &h, size_t from, size_t to, HandOn ha
     return true;
 }
 
+// Chunks made on one thread and written, in order, on another as soon as
+// each is there: a writer that finishes its own half first does not wait
+// for the whole of the other.
+class ChunkQueue
+{
+public:
+    void push(QByteArray chunk)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        chunks.push_back(std::move(chunk));
+        ready.notify_one();
+    }
+    void close()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        closed = true;
+        ready.notify_one();
+    }
+    // The next chunk, once made; false when all have been taken.
+    bool take(QByteArray *chunk)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ready.wait(lock, [this] { return !chunks.empty() || closed; });
+        if (chunks.empty())
+            return false;
+        *chunk = std::move(chunks.front());
+        chunks.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<QByteArray> chunks;
+    bool closed = false;
+};
+
 } // namespace
 
 QByteArray CodeDatabase::serialize(const FileDescriptions &files)
@@ -517,19 +557,20 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
             // The second half is made meanwhile into chunks of its own, on
             // small pages (no adviseThreadHeap): they are kept until written,
             // and huge pages would hold more memory than they fill.
-            std::vector<QByteArray> second;
+            ChunkQueue second;
             std::atomic<bool> failed{false};
             std::thread thread;
             if (h.half < h.files.size()) {
                 thread = std::thread([&] {
                     Writer w(kChunkRoom);
                     writeInChunks(w, h, h.half, h.files.size(), [&] {
-                        second.push_back(w.take());
+                        second.push(w.take());
                         w = Writer(kChunkRoom);
                         return !failed.load(std::memory_order_relaxed);
                     });
                     w.raw(kTail);
-                    second.push_back(w.take());
+                    second.push(w.take());
+                    second.close();
                 });
             }
             // The first half goes to the file as it is made, through one buffer.
@@ -544,10 +585,12 @@ bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files,
                 w.raw(kTail);
             ok = ok && write(w.bytes());
             failed = !ok;
-            if (thread.joinable())
+            if (thread.joinable()) {
+                for (QByteArray chunk; ok && second.take(&chunk);)
+                    ok = write(chunk);
+                failed = !ok;
                 thread.join();
-            for (size_t i = 0; ok && i < second.size(); ++i)
-                ok = write(second[i]);
+            }
             return ok;
         },
         error);
