@@ -7,6 +7,7 @@
 #include "analysis/core/analysislog.h"
 #include "analysis/core/bulkheap.h"
 #include "analysis/core/fastcodedbreader.h"
+#include "analysis/core/passedbytes.h"
 #include "editor/core/textfile.h"
 #include "editor/core/vectorscan.h"
 
@@ -617,32 +618,6 @@ bool CodeDatabase::save(const QString &fileName, CodeModel *model, QString *erro
     return true;
 }
 
-int CodeDatabase::read(const QString &fileName, CodeModel *model)
-{
-    adviseThreadHeap();
-    // Taken first: a change made while we read makes the stamp stale.
-    const CodeModel::DatabaseStamp stamp = stampOf(fileName);
-    const bool wasEmpty = model->fileDescriptions().isEmpty();
-    QByteArray bytes;
-    QString error;
-    if (!readFileBytes(fileName, &bytes, &error)) {
-        if (QFileInfo::exists(fileName))
-            qCWarning(lcAnalysis, "cannot read the code database %s: %s", qUtf8Printable(fileName),
-                      qUtf8Printable(error));
-        else
-            qCDebug(lcAnalysis, "no code database yet at %s", qUtf8Printable(fileName));
-        return 0;
-    }
-    bool whole = false;
-    const int added = parse(bytes, model, &whole, &error);
-    if (!error.isEmpty())
-        qCWarning(lcAnalysis, "the code database %s is malformed, ignored from %s", qUtf8Printable(fileName),
-                  qUtf8Printable(error));
-    if (whole && wasEmpty)
-        model->markStoredIn(stamp);
-    return added;
-}
-
 namespace {
 
 // Files deleted since drop out of the model.
@@ -656,7 +631,69 @@ bool store(const PHPFileDescription &d, bool exists, CodeModel *model)
     return true;
 }
 
+// The quick reader's way: false when it gave up, having stored nothing.
+bool parseQuickly(const QByteArray &xml, CodeModel *model, bool *whole, int *added, PassedBytes *passed)
+{
+    QList<PHPFileDescription> files;
+    std::vector<bool> present;
+    *whole = false;
+    if (!FastCodeDbReader::readDocument(xml, &files, whole, &present, FastCodeDbReader::Readers::Automatic,
+                                        passed)) {
+        *whole = false;
+        return false;
+    }
+    qsizetype functions = 0;
+    for (const PHPFileDescription &d : std::as_const(files))
+        functions += d.functions.size();
+    model->reserveProjectFunctionNames(functions);
+    *added = 0;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const PHPFileDescription &d = files.at(i);
+        if (model->hasPHPFileDescription(d.name))
+            *whole = false;
+        if (store(d, present[size_t(i)], model))
+            ++*added;
+        else
+            *whole = false;
+    }
+    return true;
+}
+
 } // namespace
+
+int CodeDatabase::read(const QString &fileName, CodeModel *model)
+{
+    adviseThreadHeap();
+    // Taken first: a change made while we read makes the stamp stale.
+    const CodeModel::DatabaseStamp stamp = stampOf(fileName);
+    const bool wasEmpty = model->fileDescriptions().isEmpty();
+    PassedBytes bytes;
+    QString error;
+    if (!bytes.read(fileName, &error)) {
+        if (QFileInfo::exists(fileName))
+            qCWarning(lcAnalysis, "cannot read the code database %s: %s", qUtf8Printable(fileName),
+                      qUtf8Printable(error));
+        else
+            qCDebug(lcAnalysis, "no code database yet at %s", qUtf8Printable(fileName));
+        return 0;
+    }
+    bool whole = false;
+    int added = 0;
+    if (!parseQuickly(bytes.bytes(), model, &whole, &added, &bytes)) {
+        // The quick reader handed back what it had read: the careful one
+        // reads the file again.
+        QByteArray again = bytes.bytes();
+        if (!bytes.anyReleased() || readFileBytes(fileName, &again, &error))
+            added = parseCarefully(again, model, &error);
+        whole = false;
+    }
+    if (!error.isEmpty())
+        qCWarning(lcAnalysis, "the code database %s is malformed, ignored from %s", qUtf8Printable(fileName),
+                  qUtf8Printable(error));
+    if (whole && wasEmpty)
+        model->markStoredIn(stamp);
+    return added;
+}
 
 int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
 {
@@ -666,28 +703,11 @@ int CodeDatabase::parse(const QByteArray &xml, CodeModel *model)
 
 int CodeDatabase::parse(const QByteArray &xml, CodeModel *model, bool *whole, QString *error)
 {
-    QList<PHPFileDescription> files;
-    std::vector<bool> present;
-    *whole = false;
-    if (!FastCodeDbReader::readDocument(xml, &files, whole, &present)) {
-        *whole = false;
-        return parseCarefully(xml, model, error);
-    }
-    qsizetype functions = 0;
-    for (const PHPFileDescription &d : std::as_const(files))
-        functions += d.functions.size();
-    model->reserveProjectFunctionNames(functions);
     int added = 0;
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        const PHPFileDescription &d = files.at(i);
-        if (model->hasPHPFileDescription(d.name))
-            *whole = false;
-        if (store(d, present[size_t(i)], model))
-            ++added;
-        else
-            *whole = false;
-    }
-    return added;
+    if (parseQuickly(xml, model, whole, &added, nullptr))
+        return added;
+    *whole = false;
+    return parseCarefully(xml, model, error);
 }
 
 int CodeDatabase::parseCarefully(const QByteArray &xml, CodeModel *model)

@@ -11,6 +11,7 @@
 #include "analysis/core/bulkheap.h"
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/fileexistencechecker.h"
+#include "analysis/core/passedbytes.h"
 #include "editor/core/vectorscan.h"
 
 namespace ov {
@@ -638,6 +639,9 @@ bool FastCodeDbReader::filesSection(QList<PHPFileDescription> *files)
         else if (present)
             present->push_back(!d.name.isEmpty() && QFileInfo::exists(d.name));
         files->append(std::move(d));
+        // In steps of a megabyte: each hand-back is a system call.
+        if (passed && p - passedTo >= (1 << 20))
+            passedTo = passed->release(passedTo, p);
     }
     if (!endTag("Files"))
         return false;
@@ -651,7 +655,7 @@ bool FastCodeDbReader::filesSection(QList<PHPFileDescription> *files)
 }
 
 bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole,
-                                    std::vector<bool> *present, Readers readers)
+                                    std::vector<bool> *present, Readers readers, PassedBytes *passed)
 {
     if (present)
         present->clear();
@@ -667,6 +671,8 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
     const qsizetype split = big && readers != Readers::One ? xml.indexOf("\n <File ", xml.size() / 2) : -1;
     FastCodeDbReader head(xml, split);
     head.present = present;
+    head.passed = passed;
+    head.passedTo = xml.constData();
     if (split < 0) {
         std::unique_ptr<FileExistenceChecker> checker;
         if (big && present) {
@@ -682,6 +688,8 @@ bool FastCodeDbReader::readDocument(const QByteArray &xml, QList<PHPFileDescript
     head.stopAt = xml.constData() + split;
     FastCodeDbReader tail(xml, xml.size() - split);
     tail.p = head.stopAt;
+    tail.passed = passed;
+    tail.passedTo = tail.p;
     std::vector<bool> tailPresent;
     if (present)
         tail.present = &tailPresent;

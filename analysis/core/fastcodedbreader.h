@@ -14,6 +14,7 @@
 namespace ov {
 
 class FileExistenceChecker;
+class PassedBytes;
 
 // Reads code databases in exactly the form CodeDatabase writes, several
 // times faster than QXmlStreamReader. It accepts only documents whose
@@ -39,8 +40,11 @@ public:
     enum class Readers { Automatic, One, Two };
     // read() and isWhole() in one. With `present`, element i tells whether
     // the file of files[i] exists now, looked at while the document is read.
+    // With `passed` (whose bytes `xml` are), each reader hands back the
+    // bytes it has read as it goes: the document cannot be read again.
     static bool readDocument(const QByteArray &xml, QList<PHPFileDescription> *files, bool *whole,
-                             std::vector<bool> *present = nullptr, Readers readers = Readers::Automatic);
+                             std::vector<bool> *present = nullptr, Readers readers = Readers::Automatic,
+                             PassedBytes *passed = nullptr);
 
 private:
     struct Attribute {
@@ -125,6 +129,8 @@ private:
     std::vector<bool> *present = nullptr;
     FileExistenceChecker *checker = nullptr;   // instead of `present`
     bool whole = true;
+    PassedBytes *passed = nullptr;
+    const char *passedTo = nullptr;   // handed back up to here
     const char *stopAt = nullptr;
     bool stopped = false;
 };

@@ -11,6 +11,7 @@
 #include "analysis/core/codedatabase.h"
 #include "analysis/core/fastcodedbreader.h"
 #include "analysis/core/fileexistencechecker.h"
+#include "analysis/core/passedbytes.h"
 #include "testutil.h"
 
 using namespace ov;
@@ -706,6 +707,33 @@ void TestCodeDatabase::bigDatabasesReadInHalves()
     QCOMPARE(readBy(CodeDatabase::parse, xml), fewer);
     QVERIFY(sameWithOneReader(xml));
     QCOMPARE(readWith(FastCodeDbReader::Readers::One, xml).count("\n- "), 6);
+
+    // Read from its file, each half hands back what it has read; damage
+    // found after that sends the careful reader to the file again.
+    const FileDescriptions many = describedFiles(dir, 2400);
+    const QByteArray big = CodeDatabase::serialize(many);
+    const qsizetype middle = big.indexOf("\n <File ", big.size() / 2);
+    QVERIFY(middle > 2 * 1024 * 1024);
+    const QString path = dir.filePath(QStringLiteral("big.cdb"));
+    for (const qsizetype at : {qsizetype(-1), middle - 20, big.size() - 20}) {
+        QByteArray doc = big;
+        if (at >= 0)
+            doc[at] = '<';
+        QVERIFY(ovtest::writeFile(path, doc));
+        CodeModel model;
+        const int added = CodeDatabase::read(path, &model);
+        QCOMPARE(QByteArray::number(added) + '\n' + model.projectFunctionNames().join(QLatin1Char(',')).toUtf8() + '\n'
+                     + CodeDatabase::serialize(model.fileDescriptions()),
+                 readBy(CodeDatabase::parseCarefully, doc));
+    }
+    QVERIFY(ovtest::writeFile(path, big));
+    PassedBytes passed;
+    QVERIFY(passed.read(path, nullptr));
+    QCOMPARE(passed.bytes(), big);
+    const char *const begin = passed.bytes().constData();
+    const char *const handedBack = passed.release(begin + 10, begin + 1024 * 1024);
+    QVERIFY(passed.anyReleased() && handedBack > begin + 10 && handedBack <= begin + 1024 * 1024);
+    QCOMPARE(passed.bytes().mid(handedBack - begin), big.mid(handedBack - begin));
 }
 
 void TestCodeDatabase::existenceCheckerAnswersInOrder()
