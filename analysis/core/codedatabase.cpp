@@ -12,9 +12,13 @@
 #include "editor/core/vectorscan.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -34,8 +38,13 @@ public:
     QByteArray take()
     {
         out.truncate(used);
+        used = 0;
         return std::move(out);
     }
+    qsizetype size() const { return used; }
+    QByteArrayView bytes() const { return QByteArrayView(out.constData(), used); }
+    // Keeps the buffer, so that its pages are touched only once.
+    void clear() { used = 0; }
 
     void indent(int depth)
     {
@@ -44,15 +53,15 @@ public:
         std::memset(o, ' ', size_t(depth));
         used += depth + 1;
     }
-    void raw(const char *text)
+    // A view: the length of a literal is known where it is written.
+    void raw(std::string_view text)
     {
-        const size_t n = std::strlen(text);
-        std::memcpy(room(qsizetype(n)), text, n);
-        used += qsizetype(n);
+        std::memcpy(room(qsizetype(text.size())), text.data(), text.size());
+        used += qsizetype(text.size());
     }
 
     // ` name="value"`, escaped as that writer escapes attribute values.
-    void attribute(const char *name, QStringView value)
+    void attribute(std::string_view name, QStringView value)
     {
         raw(" ");
         raw(name);
@@ -60,15 +69,23 @@ public:
         escape(value);
         raw("\"");
     }
-    void attribute(const char *name, int value)
+    void attribute(std::string_view name, int value)
     {
-        char digits[16];
-        const int n = std::snprintf(digits, sizeof digits, "%d", value);
+        // Digits from the end, as "%d" gives them.
+        char digits[12];
+        char *const end = digits + sizeof digits;
+        char *d = end;
+        unsigned magnitude = value < 0 ? 0u - unsigned(value) : unsigned(value);
+        do {
+            *--d = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+        if (value < 0)
+            *--d = '-';
         raw(" ");
         raw(name);
         raw("=\"");
-        std::memcpy(room(n), digits, size_t(n));
-        used += n;
+        raw(std::string_view(d, size_t(end - d)));
         raw("\"");
     }
 
@@ -141,7 +158,7 @@ private:
     qsizetype used = 0;
 };
 
-void writeList(Writer &w, int depth, const char *listTag, const char *entryTag, const QStringList &list)
+void writeList(Writer &w, int depth, std::string_view listTag, std::string_view entryTag, const QStringList &list)
 {
     if (list.isEmpty())
         return;
@@ -419,42 +436,165 @@ QDateTime CodeDatabase::timeFromString(QStringView text)
     return QDateTime::fromString(text.toString(), Qt::ISODate);
 }
 
+namespace {
+
+const char kHead[] = "<!DOCTYPE ZERivuRO>\n<Files>";
+const char kTail[] = "\n</Files>\n";
+
+// The files in the order they are written, and where the share of the
+// second thread begins: many files are written in two halves at once.
+struct Halves {
+    std::vector<const PHPFileDescription *> files;
+    size_t half = 0;
+};
+
+Halves halves(const FileDescriptions &files)
+{
+    Halves h;
+    h.files.reserve(size_t(files.size()));
+    for (const PHPFileDescription &d : files)
+        h.files.push_back(&d);
+    const size_t n = h.files.size();
+    h.half = n >= 256 && QThread::idealThreadCount() > 1 ? n / 2 : n;
+    return h;
+}
+
+// Writing to a file, a writer hands its bytes on at the end of an entry
+// once it holds this much: enough for few writes, little enough to stay
+// in the cache and to be touched once.
+constexpr qsizetype kChunk = 256 * 1024;
+// Room for the entry that crosses kChunk without growing the buffer.
+constexpr qsizetype kChunkRoom = kChunk + 64 * 1024;
+
+// Writes the files from `from` to `to` into `w`, calling `handOn` to empty
+// it after each entry that fills a chunk; stops when handOn returns false.
+template<typename HandOn>
+bool writeInChunks(Writer &w, const Halves &h, size_t from, size_t to, HandOn handOn)
+{
+    for (size_t i = from; i < to; ++i) {
+        writeFile(w, *h.files[i]);
+        if (w.size() >= kChunk && !handOn())
+            return false;
+    }
+    return true;
+}
+
+// Chunks made on one thread and written, in order, on another as soon as
+// each is there: a writer that finishes its own half first does not wait
+// for the whole of the other.
+class ChunkQueue
+{
+public:
+    void push(QByteArray chunk)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        chunks.push_back(std::move(chunk));
+        ready.notify_one();
+    }
+    void close()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        closed = true;
+        ready.notify_one();
+    }
+    // The next chunk, once made; false when all have been taken.
+    bool take(QByteArray *chunk)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ready.wait(lock, [this] { return !chunks.empty() || closed; });
+        if (chunks.empty())
+            return false;
+        *chunk = std::move(chunks.front());
+        chunks.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<QByteArray> chunks;
+    bool closed = false;
+};
+
+} // namespace
+
 QByteArray CodeDatabase::serialize(const FileDescriptions &files)
 {
     if (files.isEmpty())
         return QByteArrayLiteral("<!DOCTYPE ZERivuRO>\n<Files/>\n");
-    std::vector<const PHPFileDescription *> all;
-    all.reserve(size_t(files.size()));
-    for (const PHPFileDescription &d : files)
-        all.push_back(&d);
+    const Halves h = halves(files);
     // About 7 KB a file for typical PHP: one allocation in most cases.
-    auto writeFiles = [&all](size_t from, size_t to) {
+    auto writeFiles = [&h](size_t from, size_t to) {
         Writer w(qsizetype(to - from) * 8192 + 64);
         for (size_t i = from; i < to; ++i)
-            writeFile(w, *all[i]);
+            writeFile(w, *h.files[i]);
         return w.take();
     };
-    // Many files: the second half is written on a thread of its own.
-    const size_t half = all.size() >= 256 && QThread::idealThreadCount() > 1 ? all.size() / 2 : all.size();
     QByteArray second;
     // std::thread: its join is a hand-over the thread checker can see.
     std::thread thread;
-    if (half < all.size())
+    if (h.half < h.files.size())
         thread = std::thread([&] {
             adviseThreadHeap();
-            second = writeFiles(half, all.size());
+            second = writeFiles(h.half, h.files.size());
         });
-    QByteArray out = "<!DOCTYPE ZERivuRO>\n<Files>" + writeFiles(0, half);
+    QByteArray out = kHead + writeFiles(0, h.half);
     if (thread.joinable())
         thread.join();
     out += second;
-    out += "\n</Files>\n";
+    out += kTail;
     return out;
 }
 
 bool CodeDatabase::write(const QString &fileName, const FileDescriptions &files, QString *error)
 {
-    return writeFileAtomically(fileName, serialize(files), error);
+    if (files.isEmpty())
+        return writeFileAtomically(fileName, serialize(files), error);
+    // The bytes of serialize(), never held whole.
+    const Halves h = halves(files);
+    return writeFileAtomically(
+        fileName,
+        [&h](const WriteBytes &write) {
+            // The second half is made meanwhile into chunks of its own, on
+            // small pages (no adviseThreadHeap): they are kept until written,
+            // and huge pages would hold more memory than they fill.
+            ChunkQueue second;
+            std::atomic<bool> failed{false};
+            std::thread thread;
+            if (h.half < h.files.size()) {
+                thread = std::thread([&] {
+                    Writer w(kChunkRoom);
+                    writeInChunks(w, h, h.half, h.files.size(), [&] {
+                        second.push(w.take());
+                        w = Writer(kChunkRoom);
+                        return !failed.load(std::memory_order_relaxed);
+                    });
+                    w.raw(kTail);
+                    second.push(w.take());
+                    second.close();
+                });
+            }
+            // The first half goes to the file as it is made, through one buffer.
+            Writer w(kChunkRoom);
+            w.raw(kHead);
+            bool ok = writeInChunks(w, h, 0, h.half, [&] {
+                const bool written = write(w.bytes());
+                w.clear();
+                return written;
+            });
+            if (!thread.joinable())
+                w.raw(kTail);
+            ok = ok && write(w.bytes());
+            failed = !ok;
+            if (thread.joinable()) {
+                for (QByteArray chunk; ok && second.take(&chunk);)
+                    ok = write(chunk);
+                failed = !ok;
+                thread.join();
+            }
+            return ok;
+        },
+        error);
 }
 
 CodeModel::DatabaseStamp CodeDatabase::stampOf(const QString &fileName)

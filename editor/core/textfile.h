@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
 
 namespace ov {
 
@@ -55,5 +58,11 @@ bool readFileBytes(const QString &path, QByteArray *bytes, QString *error);
 // failure the old file is left whole and `error` says why. Permissions of
 // an existing file are kept; a symbolic link is followed and kept.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+// The same for bytes made while they are written: `produce` hands them on
+// piece by piece to `write`. A failed write makes `write` return false, and
+// `produce` must then return false; the old file stays and `error` says why.
+using WriteBytes = std::function<bool(QByteArrayView bytes)>;
+bool writeFileAtomically(const QString &path, const std::function<bool(const WriteBytes &write)> &produce,
+                         QString *error);
 
 } // namespace ov

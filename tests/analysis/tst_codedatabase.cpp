@@ -162,6 +162,7 @@ private Q_SLOTS:
     void damagedDatabases();
     void truncatedKeepsWholeEntries();
     void failedWriteKeepsOldFile();
+    void writtenFileIsTheDocument();
     void writerMatchesXmlStreamWriter();
     void loneSurrogatesDoNotSpoilTheRest();
     void fastReaderAgreesWithCarefulReader_data();
@@ -373,16 +374,56 @@ void TestCodeDatabase::failedWriteKeepsOldFile()
         PHPFileDescription d = fullDescription(path + QString::number(i));
         big.insert(d.name, d);
     }
-    struct rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool ok = CodeDatabase::write(db, big, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    QVERIFY(!ok);
-    QCOMPARE(ovtest::readFile(db), old);
+    // Room for the first piece only, or for most of the document: the
+    // write fails in the first half, or in the second.
+    const qsizetype size = CodeDatabase::serialize(big).size();
+    for (const qsizetype room : {qsizetype(4096), size * 3 / 4}) {
+        struct rlimit saved;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        struct rlimit small = saved;
+        small.rlim_cur = rlim_t(room);
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        error.clear();
+        const bool ok = CodeDatabase::write(db, big, &error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(!ok);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(ovtest::readFile(db), old);
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList(QStringLiteral("p.cdb")));
+}
+
+void TestCodeDatabase::writtenFileIsTheDocument()
+{
+    // A few files are written by one thread. Many are written in halves
+    // that each run over many pieces; the first and the last entry are each
+    // larger than a piece.
+    QTemporaryDir dir;
+    QStringList many;
+    for (int i = 0; i < 40000; ++i)
+        many.append(QStringLiteral("$local_variable_%1").arg(i));
+    for (const int count : {3, 1500}) {
+        FileDescriptions files;
+        for (int i = 0; i < count; ++i) {
+            const QString path = dir.filePath(QStringLiteral("f%1.php").arg(i));
+            files.insert(path, fullDescription(path));
+        }
+        files.begin()->functions[QStringLiteral("f")].localVariables = many;
+        auto last = files.begin();
+        for (auto it = files.begin(); it != files.end(); ++it)
+            last = it;
+        last->includes = many;
+        const QByteArray xml = CodeDatabase::serialize(files);
+
+        const QString db = dir.filePath(QStringLiteral("p.cdb"));
+        QVERIFY(ovtest::writeFile(db, "old"));
+        QString error;
+        QVERIFY2(CodeDatabase::write(db, files, &error), qPrintable(error));
+        const QByteArray written = ovtest::readFile(db);
+        QCOMPARE(written.size(), xml.size());
+        QVERIFY(written == xml);
+    }
 }
 
 void TestCodeDatabase::writerMatchesXmlStreamWriter()
