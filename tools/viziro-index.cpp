@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QThread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -76,8 +75,6 @@ int main(int argc, char **argv)
     job.projectFolder = QFileInfo(projectFileName).absolutePath();
     job.descriptions = model.fileDescriptions();
     job.builtins = model.builtinFunctions();
-    // No window to leave a core to: the run and its helpers take them all.
-    job.threads = QThread::idealThreadCount() + 1;
 
     const qsizetype fileCount = job.files.size();
     ProjectLoadingThread thread;

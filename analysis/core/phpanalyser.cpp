@@ -390,7 +390,7 @@ void PhpAnalyser::analyseProject(const QStringList &files, int threads, QThreadP
 {
     // The helpers take only threads that are free: the run may itself be
     // running on `pool`.
-    const int helpers = threads - 2;
+    const int helpers = threads - 1;
     QThreadPool own;
     if (!pool) {
         own.setMaxThreadCount(qMax(1, helpers));

@@ -49,11 +49,11 @@ public:
     // A whole run over the tree's files: startRun(), the names of all
     // files, then the analysis of each file that changed. Each file's
     // status is taken once and each file read once per run. With `threads`
-    // over 1, files are read and scanned side by side on up to `threads` - 1
-    // threads, the caller's included (one is left to the window); the
-    // results are those of the passes run one file after the other. The
-    // helpers come from `pool` when given (those of its threads that are
-    // free), else from a pool of the run's own.
+    // over 1, files are read and scanned side by side on up to `threads`
+    // threads, the caller's included; the results are those of the passes
+    // run one file after the other. The helpers come from `pool` when given
+    // (those of its threads that are free), else from a pool of the run's
+    // own.
     void analyseProject(const QStringList &files, int threads = 1, QThreadPool *pool = nullptr);
 
     // First pass: the names of the functions defined in `fileName` and in

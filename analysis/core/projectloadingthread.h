@@ -25,7 +25,9 @@ struct AnalysisJob {
     QString projectFolder;          // folder of the project file
     FileDescriptions descriptions;  // the model as the run starts
     QSet<QString> builtins;
-    int threads = QThread::idealThreadCount();   // files read and scanned side by side
+    // Files read and scanned side by side: on every core. The window's
+    // thread mostly waits meanwhile, and typing stays prompt.
+    int threads = QThread::idealThreadCount();
     QThreadPool *pool = nullptr;    // the helpers' threads; null: the run's own
 };
 

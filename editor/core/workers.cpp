@@ -30,7 +30,7 @@ void dropFallback()
 
 Workers::Workers(int maxThreads)
 {
-    threads.setMaxThreadCount(maxThreads > 0 ? maxThreads : qMax(2, QThread::idealThreadCount()));
+    threads.setMaxThreadCount(maxThreads > 0 ? maxThreads : QThread::idealThreadCount() + 1);
     // -1: the fallback, made by instance() under the lock.
     if (maxThreads < 0)
         return;

@@ -16,8 +16,8 @@ namespace ov {
 class Workers
 {
 public:
-    // `maxThreads` 0: as many as the processor runs side by side, at least
-    // two, so that a long run leaves room for a short one.
+    // `maxThreads` 0: one more than the processor runs side by side, so
+    // that a long run on every core leaves room for a short one.
     explicit Workers(int maxThreads = 0);
     ~Workers();
     Workers(const Workers &) = delete;
