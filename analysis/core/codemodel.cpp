@@ -36,7 +36,13 @@ QStringList CodeModel::findFunctionFiles(const QString &name) const
 
 bool CodeModel::isKnownFunction(const QString &name) const
 {
-    return builtins.contains(name) || projectNameSet.contains(name);
+    if (builtins.contains(name))
+        return true;
+    if (!nameSetCurrent) {
+        projectNameSet = QSet<QString>(projectNames.cbegin(), projectNames.cend());
+        nameSetCurrent = true;
+    }
+    return projectNameSet.contains(name);
 }
 
 QStringList CodeModel::getAllFunctionNames() const
@@ -52,19 +58,19 @@ QStringList CodeModel::getAllFunctionNames() const
 void CodeModel::setProjectFunctionNames(const QStringList &names)
 {
     projectNames = names;
-    projectNameSet = QSet<QString>(names.cbegin(), names.cend());
+    projectNameSet.clear();
+    nameSetCurrent = names.isEmpty();
 }
 
 void CodeModel::appendProjectFunctionName(const QString &name)
 {
     projectNames.append(name);
-    projectNameSet.insert(name);
+    nameSetCurrent = false;
 }
 
 void CodeModel::reserveProjectFunctionNames(qsizetype count)
 {
     projectNames.reserve(projectNames.size() + count);
-    projectNameSet.reserve(projectNameSet.size() + count);
 }
 
 void CodeModel::clear()
@@ -72,6 +78,7 @@ void CodeModel::clear()
     files.clear();
     projectNames.clear();
     projectNameSet.clear();
+    nameSetCurrent = true;
     dirty = false;
     stored = DatabaseStamp();
 }

@@ -77,7 +77,10 @@ private:
     FileDescriptions files;
     QSet<QString> builtins;
     QStringList projectNames;
-    QSet<QString> projectNameSet;
+    // Made from projectNames when first asked: a run or a database load
+    // replaces the names wholesale, often with nobody asking in between.
+    mutable QSet<QString> projectNameSet;
+    mutable bool nameSetCurrent = true;
     bool dirty = false;
     DatabaseStamp stored;
 };

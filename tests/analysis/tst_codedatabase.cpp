@@ -173,6 +173,7 @@ private Q_SLOTS:
     void bigDatabasesReadInHalves();
     void existenceCheckerAnswersInOrder();
     void damageIsLoggedForDevelopers();
+    void knownNamesFollowEveryChange();
 };
 
 void TestCodeDatabase::fileName_data()
@@ -791,6 +792,24 @@ void TestCodeDatabase::damageIsLoggedForDevelopers()
     QCOMPARE(messages[0].category, QStringLiteral("viziro.analysis"));
     QVERIFY2(messages[0].text.contains(damaged) && messages[0].text.contains(QStringLiteral("line ")),
              qPrintable(messages[0].text));
+}
+
+void TestCodeDatabase::knownNamesFollowEveryChange()
+{
+    // The model makes its set of names only when asked: names that came
+    // after it was made are known, names replaced are not.
+    CodeModel model;
+    model.setBuiltinFunctions({QStringLiteral("strlen")});
+    model.setProjectFunctionNames({QStringLiteral("a")});
+    QVERIFY(model.isKnownFunction(QStringLiteral("a")) && model.isKnownFunction(QStringLiteral("strlen")));
+    model.appendProjectFunctionName(QStringLiteral("b"));
+    QVERIFY(model.isKnownFunction(QStringLiteral("b")));
+    model.setProjectFunctionNames({QStringLiteral("c")});
+    QVERIFY(!model.isKnownFunction(QStringLiteral("a")) && model.isKnownFunction(QStringLiteral("c")));
+    model.clear();
+    QVERIFY(!model.isKnownFunction(QStringLiteral("c")) && model.isKnownFunction(QStringLiteral("strlen")));
+    model.appendProjectFunctionName(QStringLiteral("d"));
+    QVERIFY(model.isKnownFunction(QStringLiteral("d")));
 }
 
 QTEST_GUILESS_MAIN(TestCodeDatabase)
