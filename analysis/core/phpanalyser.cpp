@@ -343,15 +343,24 @@ void PhpAnalyser::prefetch(const QStringList &files, QThreadPool *pool, int help
     struct Slot {
         QString file;
         FileState state;
+        const QDateTime *described = nullptr;   // the description's time, if there is one
         bool scanned = false;
         Scan scan;
     };
     std::vector<Slot> work(size_t(files.size()));
     for (qsizetype i = 0; i < files.size(); ++i)
         work[size_t(i)].file = files.at(i);
+    // The descriptions are looked up beside the stats: nothing changes
+    // them before the second pass.
+    const FileDescriptions &described = *descriptions;
     Workers::forEach(pool, files.size(), helpers, [&](qsizetype i) {
-        if (!stopped())
-            statFile(work[size_t(i)].file, &work[size_t(i)].state);
+        Slot &slot = work[size_t(i)];
+        if (stopped())
+            return;
+        statFile(slot.file, &slot.state);
+        const auto it = described.constFind(slot.file);
+        if (slot.state.exists && it != described.cend())
+            slot.described = &it->time;
     });
     // Times are taken here, on one thread: local times go through the C
     // library's zone state, which is not safe to use from several threads.
@@ -364,7 +373,8 @@ void PhpAnalyser::prefetch(const QStringList &files, QThreadPool *pool, int help
             return;
         takeTime(slot.file, &slot.state, &localTimes);
         if (slot.state.exists) {
-            slot.state.current = compareTimes(slot.file, slot.state);
+            // As compareTimes() has it.
+            slot.state.current = slot.described && slot.state.modified <= *slot.described;
             anyChanged = anyChanged || !slot.state.current;
         }
     }
