@@ -13,6 +13,17 @@ void CodeModel::setPHPFileDescription(const QString &fileName, const PHPFileDesc
     dirty = true;
 }
 
+void CodeModel::setPHPFileDescription(const QString &fileName, PHPFileDescription &&desc)
+{
+    files.emplace(fileName, std::move(desc));
+    dirty = true;
+}
+
+void CodeModel::reserveFileDescriptions(qsizetype count)
+{
+    files.reserve(files.size() + count);
+}
+
 QList<PHPFunctionDefinition> CodeModel::findFunctionDefinitions(const QString &name) const
 {
     QList<PHPFunctionDefinition> out;
