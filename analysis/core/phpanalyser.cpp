@@ -359,8 +359,14 @@ void PhpAnalyser::prefetch(const QStringList &files, QThreadPool *pool, int help
             return;
         statFile(slot.file, &slot.state);
         const auto it = described.constFind(slot.file);
-        if (slot.state.exists && it != described.cend())
-            slot.described = &it->time;
+        if (!slot.state.exists || it == described.cend())
+            return;
+        slot.described = &it->time;
+        slot.state.described = true;
+        slot.state.names.reserve(it->functions.size());
+        for (auto f = it->functions.cbegin(); f != it->functions.cend(); ++f)
+            slot.state.names.append(f.key());
+        slot.state.includes = it->includes;
     });
     // Times are taken here, on one thread: local times go through the C
     // library's zone state, which is not safe to use from several threads.
@@ -468,13 +474,19 @@ void PhpAnalyser::collectFunctionNames(const QString &fileName)
         visited.append(file);
         Frame frame;
         if (isCurrent(file, state)) {
-            const PHPFileDescription &desc = *descriptions->constFind(file);
-            for (auto it = desc.functions.cbegin(); it != desc.functions.cend(); ++it)
-                addProjectName(it.key());
+            if (state.described) {
+                for (const QString &name : state.names)
+                    addProjectName(name);
+                frame.includes = state.includes;
+            } else {
+                const PHPFileDescription &desc = *descriptions->constFind(file);
+                for (auto it = desc.functions.cbegin(); it != desc.functions.cend(); ++it)
+                    addProjectName(it.key());
+                frame.includes = desc.includes;
+            }
             // Nothing left to do after its includes: most files have none.
-            if (desc.includes.isEmpty())
+            if (frame.includes.isEmpty())
                 return;
-            frame.includes = desc.includes;
         } else {
             Scan scan;
             if (!takeScan(file, state, &scan, true))

@@ -94,6 +94,13 @@ private:
         // Whether the description was current when the run took the state
         // (-1: not known); comparing local times is slow.
         signed char current = -1;
+        // The description's function names, in its order, and includes, as
+        // the run found them beside the state: the first pass of a run then
+        // need not walk the description's table itself, one file after the
+        // other. Nothing changes the descriptions before the second pass.
+        bool described = false;
+        QStringList names;
+        QStringList includes;
     };
     static FileState stateOf(const QString &fileName);
     // stateOf() in two steps: the file system's part, safe on any thread,
