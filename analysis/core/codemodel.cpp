@@ -19,10 +19,6 @@ void CodeModel::setPHPFileDescription(const QString &fileName, PHPFileDescriptio
     dirty = true;
 }
 
-void CodeModel::reserveFileDescriptions(qsizetype count)
-{
-    files.reserve(files.size() + count);
-}
 
 QList<PHPFunctionDefinition> CodeModel::findFunctionDefinitions(const QString &name) const
 {
