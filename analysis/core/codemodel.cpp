@@ -19,7 +19,6 @@ void CodeModel::setPHPFileDescription(const QString &fileName, PHPFileDescriptio
     dirty = true;
 }
 
-
 QList<PHPFunctionDefinition> CodeModel::findFunctionDefinitions(const QString &name) const
 {
     QList<PHPFunctionDefinition> out;
