@@ -646,9 +646,7 @@ bool parseQuickly(const QByteArray &xml, CodeModel *model, bool *whole, int *add
     for (const PHPFileDescription &d : std::as_const(files))
         functions += d.functions.size();
     model->reserveProjectFunctionNames(functions);
-    // The model's table grows as it always did: sized at once, it would
-    // list the files in another order, and the database written from it
-    // would differ from before for the same files.
+    model->reserveFileDescriptions(files.size());
     *added = 0;
     // As store(), moving each description in: copying touches every part
     // of it once more.

@@ -13,6 +13,11 @@ void CodeModel::setPHPFileDescription(const QString &fileName, const PHPFileDesc
     dirty = true;
 }
 
+void CodeModel::reserveFileDescriptions(qsizetype count)
+{
+    files.reserve(files.size() + count);
+}
+
 void CodeModel::setPHPFileDescription(const QString &fileName, PHPFileDescription &&desc)
 {
     files.emplace(fileName, std::move(desc));

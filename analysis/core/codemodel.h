@@ -22,6 +22,9 @@ public:
     PHPFileDescription getPHPFileDescription(const QString &fileName) const;
     void setPHPFileDescription(const QString &fileName, const PHPFileDescription &desc);
     void setPHPFileDescription(const QString &fileName, PHPFileDescription &&desc);
+    // Room for `count` more descriptions, before storing many. The table
+    // then lists them in another order than grown one by one.
+    void reserveFileDescriptions(qsizetype count);
     bool hasPHPFileDescription(const QString &fileName) const { return files.contains(fileName); }
 
     // Element i of the definitions comes from element i of the files.
