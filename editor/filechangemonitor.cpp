@@ -28,6 +28,8 @@ struct FileChangeMonitor::Look {
     SourceEdit::DiskState state = SourceEdit::DiskUnchanged;
     bool touched = false;
     QByteArray found;    // the digest of what the file holds now, if read
+    qint64 foundSize = 0;   // the stamp it was read under
+    QDateTime foundModified;
 };
 
 // Handed to the workers and back under the mutex: a hand-over the thread
@@ -209,7 +211,9 @@ void FileChangeMonitor::lookAt(const std::shared_ptr<Looks> &batch)
             look.state = SourceEdit::DiskMissing;
             continue;
         }
-        if (info.size() == look.size && info.lastModified().toMSecsSinceEpoch() == look.modifiedMs)
+        look.foundSize = info.size();
+        look.foundModified = info.lastModified();
+        if (look.foundSize == look.size && look.foundModified.toMSecsSinceEpoch() == look.modifiedMs)
             continue;
         QByteArray bytes;
         if (!readFileBytes(look.path, &bytes, nullptr)) {
@@ -242,25 +246,21 @@ void FileChangeMonitor::looked()
                 pendingFiles.insert(QFileInfo(look.path).absoluteFilePath());
                 settle.start();
             } else if (look.touched) {
-                check(look.editor);   // same bytes: the editor takes the new stamp
+                // Same bytes: the editor takes the new stamp, without reading
+                // the file again here.
+                look.editor->diskTouched(look.foundSize, look.foundModified);
+                act(look.editor, SourceEdit::DiskUnchanged, look.digest);
             } else {
                 act(look.editor, look.state, look.state == SourceEdit::DiskChanged ? look.found : look.digest);
             }
         } else if (look.pending) {
             if (look.touched)
-                check(look.pending);
-            else
-                act(look.pending, look.state);
+                look.pending->diskTouched(look.foundSize, look.foundModified);
+            act(look.pending, look.state);
         }
     }
     checking = false;
     sync();
-}
-
-void FileChangeMonitor::check(SourceEdit *editor)
-{
-    QByteArray digest;
-    act(editor, editor->checkDisk(&digest), digest);
 }
 
 void FileChangeMonitor::act(SourceEdit *editor, SourceEdit::DiskState state, const QByteArray &digest)
@@ -297,11 +297,6 @@ void FileChangeMonitor::act(SourceEdit *editor, SourceEdit::DiskState state, con
         }
         return;
     }
-}
-
-void FileChangeMonitor::check(PendingSource *pending)
-{
-    act(pending, pending->checkDisk());
 }
 
 void FileChangeMonitor::act(PendingSource *pending, SourceEdit::DiskState state)

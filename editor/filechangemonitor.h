@@ -49,8 +49,6 @@ private:
     struct Looks;
     static void lookAt(const std::shared_ptr<Looks> &looks);
     void looked();
-    void check(SourceEdit *editor);
-    void check(PendingSource *pending);
     void act(SourceEdit *editor, SourceEdit::DiskState state, const QByteArray &digest);
     void act(PendingSource *pending, SourceEdit::DiskState state);
     void reportMissing(const QString &path);

@@ -113,10 +113,14 @@ SourceEdit::DiskState PendingSource::checkDisk()
     QByteArray now;
     if (!readFileBytes(fileName, &now, nullptr) || now != file.bytes)
         return SourceEdit::DiskChanged;
-    // Touched, not changed: the editor made later protects the new stamp.
-    file.size = info.size();
-    file.modified = info.lastModified();
+    diskTouched(info.size(), info.lastModified());
     return SourceEdit::DiskUnchanged;
+}
+
+void PendingSource::diskTouched(qint64 size, const QDateTime &modified)
+{
+    file.size = size;
+    file.modified = modified;
 }
 
 void PendingSource::showEvent(QShowEvent *event)

@@ -71,6 +71,9 @@ public:
 
     // As SourceEdit::checkDisk, for the version read.
     SourceEdit::DiskState checkDisk();
+    // A look made elsewhere found the same bytes under a new stamp: the
+    // editor made later protects that one.
+    void diskTouched(qint64 size, const QDateTime &modified);
     bool diskMissingReported = false;
 
 Q_SIGNALS:

@@ -217,6 +217,8 @@ public:
     // time stamp over the same bytes is no change.
     // `digest`, if given, receives a digest of what the file holds now.
     DiskState checkDisk(QByteArray *digest = nullptr);
+    // A look made elsewhere found the same bytes under a new stamp.
+    void diskTouched(qint64 size, const QDateTime &modified) { file.touched(fileName, size, modified); }
     // The bytes last read or written, as a recovery journal names them.
     DiskStamp diskStamp() const { return file.stamp(); }
     // Reads the file again, keeping the cursor's line and the bookmarks.

@@ -79,9 +79,16 @@ DocumentFile::DiskState DocumentFile::check(const QString &filePath, QByteArray 
     if (current != digest)
         return DiskChanged;
     // Touched, not changed: remember the new stamp so the next look is cheap.
-    size = info.size();
-    modified = info.lastModified();
+    touched(filePath, info.size(), info.lastModified());
     return DiskUnchanged;
+}
+
+void DocumentFile::touched(const QString &filePath, qint64 newSize, const QDateTime &newModified)
+{
+    if (path.isEmpty() || path != filePath)
+        return;
+    size = newSize;
+    modified = newModified;
 }
 
 } // namespace ov

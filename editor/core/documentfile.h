@@ -37,6 +37,9 @@ public:
     // same bytes is no change. `digest`, if given, receives a digest of
     // what the file holds now.
     DiskState check(const QString &path, QByteArray *digest = nullptr);
+    // The file at `path` was found to hold the same bytes under a new size
+    // or time stamp, by a look made elsewhere: the next check is cheap.
+    void touched(const QString &path, qint64 size, const QDateTime &modified);
     // The file moved with its content: the watched path follows.
     void rename(const QString &path);
 

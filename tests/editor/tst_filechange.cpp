@@ -91,6 +91,8 @@ private Q_SLOTS:
         ovtest::writeFile(dir.filePath("touch.php"), "<?php\n"); // same bytes rewritten
         settle();
         QCOMPARE(Dialogs::calls().size(), 0);
+        // The new stamp is the one protected now: the next look is cheap.
+        QCOMPARE(e->diskStamp().modifiedMs, QFileInfo(dir.filePath("touch.php")).lastModified().toMSecsSinceEpoch());
     }
 
     void ownSaveAsksNothing()
