@@ -28,13 +28,9 @@ struct Corpus {
 // ctags on the same tree. False when a run failed.
 bool measure(const QString &index, const QString &ctags, const QString &tree, const QString &work, Corpus *corpus)
 {
-    QDir().mkpath(work);
-    const QString projectFile = work + QLatin1Char('/') + corpus->name + QStringLiteral(".vuzar");
-    corpus->files = writeTreeProject(tree, corpus->name, projectFile);
-    if (corpus->files < 0) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(projectFile));
+    const QString projectFile = writeCorpusProject(tree, corpus->name, work, &corpus->files);
+    if (projectFile.isEmpty())
         return false;
-    }
     const QString database = ov::CodeDatabase::fileNameFor(projectFile);
     const QString out = work + QStringLiteral("/out.txt");
     // Rounds take turns, so that a slow spell of the machine falls on all

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -97,6 +99,19 @@ inline qsizetype writeTreeProject(const QString &tree, const QString &name, cons
     for (const QString &f : files)
         project.root.children.append({ov::ProjectNode::File, QString(), f, {}});
     return project.write(projectFile) ? files.size() : -1;
+}
+
+// The project of `tree` in the folder `work`, named `name`.vuzar; empty,
+// having said why, when it cannot be written.
+inline QString writeCorpusProject(const QString &tree, const QString &name, const QString &work, qsizetype *files)
+{
+    QDir().mkpath(work);
+    const QString projectFile = work + QLatin1Char('/') + name + QStringLiteral(".vuzar");
+    *files = writeTreeProject(tree, name, projectFile);
+    if (*files >= 0)
+        return projectFile;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(projectFile));
+    return QString();
 }
 
 } // namespace bench

@@ -21,9 +21,10 @@ Script &script()
     return s;
 }
 
-QVariant takeAnswer(const QString &kind, const QString &title, const QString &text)
+QVariant takeAnswer(const QString &kind, const QString &title, const QString &text,
+                    const QString &informativeText = QString())
 {
-    script().calls.append({kind, title, text});
+    script().calls.append({kind, title, text, informativeText});
     return script().answers.isEmpty() ? QVariant() : script().answers.dequeue();
 }
 
@@ -72,8 +73,7 @@ QMessageBox::StandardButton Dialogs::warningAbout(QWidget *parent, const QString
                                                   QMessageBox::StandardButton def)
 {
     if (script().on) {
-        script().calls.append({QStringLiteral("warning"), title, text, informativeText});
-        return scriptedButton(script().answers.isEmpty() ? QVariant() : script().answers.dequeue(), buttons);
+        return scriptedButton(takeAnswer(QStringLiteral("warning"), title, text, informativeText), buttons);
     }
     QMessageBox box(QMessageBox::Warning, title, text, buttons, parent);
     box.setInformativeText(informativeText);
