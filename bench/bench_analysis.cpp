@@ -4,7 +4,6 @@
 // peak memory. Prints each tree's figures and ends with one line of the
 // worst ratios.
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
